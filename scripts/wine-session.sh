@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# Runs one command inside a private Wine session and tears the session down afterwards, whatever the
+# command's outcome: a prefix of its own under build/wine/<name> (created once, under a lock), an Xvfb
+# display on a free number (or the caller's DISPLAY with --own-display), a warm wineserver and the
+# 1024x768 virtual desktop "shell" with its taskbar. Everything runs in a private PID namespace when
+# the machine allows one, so that not even a crashed test can leave a process behind.
+#
+# usage: scripts/wine-session.sh [--own-display] <prefix-name> <command> [args...]
+#   The command sees DISPLAY, WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES and VYR_WINE_SESSION=1.
+#   Exit status: the command's.
+set -euo pipefail
+
+own_display=0
+if [ "${1:-}" = "--own-display" ]; then own_display=1; shift; fi
+if [ $# -lt 2 ]; then
+  echo "usage: $0 [--own-display] <prefix-name> <command> [args...]" >&2
+  exit 2
+fi
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+name=$1; shift
+
+# Re-enter in a PID namespace of our own: when its first process ends, the kernel ends every other.
+if [ -z "${VYR_SESSION_NAMESPACE:-}" ] && [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null &&
+   unshare --fork --pid --mount-proc --kill-child true 2>/dev/null; then
+  args=("$name" "$@")
+  [ $own_display -eq 1 ] && args=(--own-display "${args[@]}")
+  VYR_SESSION_NAMESPACE=1 exec unshare --fork --pid --mount-proc --kill-child \
+    bash "${BASH_SOURCE[0]}" "${args[@]}"
+fi
+
+wine_dir=${VYR_WINE_DIR:-$root/build/wine}
+prefix=$wine_dir/$name
+mkdir -p "$wine_dir"
+
+export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+# One session per prefix at a time. Children must not inherit the lock's descriptor (8>&-), or a
+# daemon that outlived us would hold it.
+exec 8>"$prefix.lock"
+if ! flock -w 900 8; then
+  echo "wine-session: $prefix is in use by another session" >&2
+  exit 1
+fi
+
+xvfb_pid=
+display_file=
+cleanup() {
+  set +e
+  wineserver -k >/dev/null 2>&1
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+  [ -n "$display_file" ] && rm -f "$display_file"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+if [ $own_display -eq 0 ] || [ -z "${DISPLAY:-}" ]; then
+  display_file=$(mktemp)
+  Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp -noreset 7>"$display_file" 8>&- 2>/dev/null &
+  xvfb_pid=$!
+  for _ in $(seq 1 200); do
+    grep -q '^[0-9][0-9]*$' "$display_file" 2>/dev/null && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  if ! grep -q '^[0-9][0-9]*$' "$display_file"; then
+    echo "wine-session: Xvfb did not start" >&2
+    exit 1
+  fi
+  export DISPLAY=":$(cat "$display_file")"
+fi
+
+if [ ! -f "$prefix/.vyr-ready" ]; then
+  rm -rf "$prefix"
+  wineboot -i >/dev/null 2>&1 8>&-
+  wineserver -w
+  # Managed=N: without a window manager every window close would otherwise wait about 2 s.
+  # The virtual desktop gives every test the same 1024x768 screen, taskbar and notification area.
+  reg_file=$prefix/drive_c/vyr-session.reg
+  printf '%s\r\n' 'REGEDIT4' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="shell"' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"shell"="1024x768"' '' >"$reg_file"
+  wine regedit /S 'C:\vyr-session.reg' 8>&-
+  fonts=$prefix/drive_c/windows/Fonts
+  mkdir -p "$fonts"
+  cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null || true
+  for f in /usr/share/fonts/opentype/ipafont-gothic/ipag*.ttf; do
+    [ -f "$f" ] && cp "$f" "$fonts/"
+  done
+  wineserver -w
+  touch "$prefix/.vyr-ready"
+fi
+
+# A warm wineserver before the command: on a cold start Wine's services would inherit the command's
+# pipes (CTest waits on them).
+wineserver -p 8>&-
+wine cmd.exe /c exit 8>&- >/dev/null 2>&1 </dev/null
+wine explorer.exe /desktop=shell,1024x768 8>&- >/dev/null 2>&1 </dev/null &
+for _ in $(seq 1 200); do
+  xdotool search --name '^shell - Wine desktop$' >/dev/null 2>&1 && break
+  sleep 0.05
+done
+
+export VYR_WINE_SESSION=1
+set +e
+"$@" 8>&-
+status=$?
+set -e
+exit $status

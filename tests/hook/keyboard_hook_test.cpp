@@ -1,0 +1,242 @@
+// The hook library as a user meets it: real X keystrokes (xdotool) on the Wine desktop, a focused
+// application window that records what reaches it, and a command window that records what the
+// library delivers.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "hook/hook_contract.h"
+#include "support/host_command.h"
+#include "support/pump.h"
+
+namespace {
+
+std::vector<UINT> commands;
+std::vector<HWND> commandReceivers;
+
+struct AppRecord {
+    std::vector<WPARAM> keyDowns;     // WM_KEYDOWN and WM_SYSKEYDOWN, virtual keys
+    std::vector<WPARAM> plainKeyDowns; // WM_KEYDOWN only
+    int menuActivations = 0;          // the Alt release taken as "open the menu bar"
+};
+AppRecord app;
+
+LRESULT CALLBACK commandWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message >= WM_SWITCH_FIRST && message <= WM_SWITCH_LAST) {
+        commands.push_back(message);
+        commandReceivers.push_back(window);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK appWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_KEYDOWN:
+        app.plainKeyDowns.push_back(wParam);
+        app.keyDowns.push_back(wParam);
+        break;
+    case WM_SYSKEYDOWN:
+        app.keyDowns.push_back(wParam);
+        break;
+    case WM_SYSCOMMAND:
+        // Recorded, not obeyed: the menu loop would only stall the test.
+        if ((wParam & 0xFFF0) == SC_KEYMENU) {
+            app.menuActivations++;
+            return 0;
+        }
+        break;
+    case WM_ENTERMENULOOP:
+        app.menuActivations++;
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND makeWindow(const char* className, WNDPROC procedure, DWORD style, const char* title)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
+    windowClass.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = className;
+    RegisterClassA(&windowClass);
+    return CreateWindowExA(0, className, title, style, 100, 100, 400, 300, NULL, NULL,
+                           GetModuleHandleA(NULL), NULL);
+}
+
+bool contains(const std::vector<WPARAM>& keys, WPARAM key)
+{
+    for (WPARAM k : keys) {
+        if (k == key) {
+            return true;
+        }
+    }
+    return false;
+}
+
+class KeyboardHook : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        commands.clear();
+        commandReceivers.clear();
+        app = AppRecord();
+        commandWindow = makeWindow("VyrTestCommands", commandWindowProc, WS_POPUP, "commands");
+        appWindow = makeWindow("VyrTestApp", appWindowProc, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                               "Focused application");
+        HMENU bar = CreateMenu();
+        AppendMenuA(bar, MF_STRING, 1, "&File");
+        SetMenu(appWindow, bar);
+        SetForegroundWindow(appWindow);
+        SetFocus(appWindow);
+        ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == appWindow; }));
+        setForeMessage = RegisterWindowMessageA(SET_FORE_MESSAGE_NAME);
+        ASSERT_TRUE(SetHook(commandWindow, setForeMessage));
+        hooked = true;
+    }
+
+    void TearDown() override
+    {
+        if (hooked) {
+            Unhook();
+        }
+        DestroyWindow(appWindow);
+        DestroyWindow(commandWindow);
+        pumpPendingMessages();
+    }
+
+    // Sends the keys, then waits for a sentinel keystroke (F12) to reach the application, so that
+    // everything sent before it has been through the hook.
+    void press(const std::string& keys)
+    {
+        ASSERT_TRUE(xdotool(keys + " key F12"));
+        ASSERT_TRUE(pumpUntil([] { return contains(app.plainKeyDowns, VK_F12); }))
+            << "the keystrokes never reached the focused window";
+    }
+
+    void expectCommands(const std::vector<UINT>& expected)
+    {
+        // Posted commands can trail the sentinel key by a moment.
+        pumpUntil([&] { return commands.size() >= expected.size(); }, 2000);
+        EXPECT_EQ(commands, expected);
+    }
+
+    HWND commandWindow = NULL;
+    HWND appWindow = NULL;
+    UINT setForeMessage = 0;
+    bool hooked = false;
+};
+
+TEST_F(KeyboardHook, AltTabThenReleaseOpensAndCommits)
+{
+    press("keydown alt key Tab keyup alt");
+    expectCommands({WM_SWITCH_FORWARD, WM_SWITCH_COMMIT});
+}
+
+TEST_F(KeyboardHook, EveryTabWhileAltIsHeldStepsForward)
+{
+    press("keydown alt key Tab key Tab key Tab keyup alt");
+    expectCommands({WM_SWITCH_FORWARD, WM_SWITCH_FORWARD, WM_SWITCH_FORWARD, WM_SWITCH_COMMIT});
+}
+
+TEST_F(KeyboardHook, ShiftTabGoesBackward)
+{
+    press("keydown alt key shift+Tab key Tab key shift+Tab keyup alt");
+    expectCommands({WM_SWITCH_BACKWARD, WM_SWITCH_FORWARD, WM_SWITCH_BACKWARD, WM_SWITCH_COMMIT});
+}
+
+TEST_F(KeyboardHook, ArrowsMoveTheHighlightDuringASwitch)
+{
+    press("keydown alt key Tab key Up key Left key Down key Right keyup alt");
+    expectCommands({WM_SWITCH_FORWARD, WM_SWITCH_STEP_BACK, WM_SWITCH_STEP_BACK, WM_SWITCH_FORWARD,
+                    WM_SWITCH_FORWARD, WM_SWITCH_COMMIT});
+}
+
+TEST_F(KeyboardHook, EscapeCancelsAndTheAltReleaseThenCommitsNothing)
+{
+    press("keydown alt key Tab key Escape keyup alt");
+    expectCommands({WM_SWITCH_FORWARD, WM_SWITCH_CANCEL});
+}
+
+TEST_F(KeyboardHook, TabAfterEscapeStartsANewSwitch)
+{
+    press("keydown alt key Tab key Escape key Tab keyup alt");
+    expectCommands({WM_SWITCH_FORWARD, WM_SWITCH_CANCEL, WM_SWITCH_FORWARD, WM_SWITCH_COMMIT});
+}
+
+TEST_F(KeyboardHook, RightAltWorksAsWellAndTheLastAltReleaseCommits)
+{
+    press("keydown Alt_R key Tab keyup Alt_R");
+    press("keydown Alt_L keydown Alt_R key Tab keyup Alt_L key Tab keyup Alt_R");
+    expectCommands({WM_SWITCH_FORWARD, WM_SWITCH_COMMIT, WM_SWITCH_FORWARD, WM_SWITCH_FORWARD,
+                    WM_SWITCH_COMMIT});
+}
+
+TEST_F(KeyboardHook, SwitchKeysAreSwallowedAndOthersPassThrough)
+{
+    press("keydown alt key Tab key Up key Escape key x keyup alt");
+    EXPECT_FALSE(contains(app.keyDowns, VK_TAB));
+    EXPECT_FALSE(contains(app.keyDowns, VK_UP));
+    EXPECT_FALSE(contains(app.keyDowns, VK_ESCAPE));
+    EXPECT_TRUE(contains(app.keyDowns, 'X'));
+    EXPECT_TRUE(contains(app.keyDowns, VK_MENU));
+}
+
+TEST_F(KeyboardHook, KeysOutsideASwitchReachTheApplicationUnchanged)
+{
+    press("key a b");
+    press("key Tab key Up key Left key Down key Right key Escape key shift+Tab");
+    std::vector<WPARAM> expected = {'A',    'B',     VK_F12,   VK_TAB,    VK_UP,    VK_LEFT, VK_DOWN,
+                                    VK_RIGHT, VK_ESCAPE, VK_SHIFT, VK_TAB, VK_F12};
+    EXPECT_EQ(app.plainKeyDowns, expected);
+    EXPECT_TRUE(commands.empty());
+}
+
+TEST_F(KeyboardHook, AltAloneStillOpensTheMenuBar)
+{
+    // The detector below must be able to see a menu activation at all.
+    press("key alt");
+    EXPECT_TRUE(pumpUntil([] { return app.menuActivations > 0; }, 2000));
+}
+
+TEST_F(KeyboardHook, TheAltReleaseAfterASwitchOpensNoMenuBar)
+{
+    press("keydown alt key Tab keyup alt");
+    press("keydown alt key Tab key Escape keyup alt");
+    EXPECT_EQ(app.menuActivations, 0);
+}
+
+TEST_F(KeyboardHook, AltIsNotLeftDownAfterASwitch)
+{
+    press("keydown alt key Tab key Tab keyup alt");
+    EXPECT_FALSE(GetAsyncKeyState(VK_MENU) & 0x8000);
+    app = AppRecord();
+    press("key Tab");
+    EXPECT_TRUE(contains(app.plainKeyDowns, VK_TAB)) << "a plain Tab after the switch must type a tab";
+}
+
+TEST_F(KeyboardHook, NothingArrivesAfterUnhook)
+{
+    Unhook();
+    hooked = false;
+    press("keydown alt key Tab keyup alt");
+    EXPECT_TRUE(commands.empty());
+    EXPECT_TRUE(contains(app.keyDowns, VK_TAB)) << "without the hook the Tab belongs to the application";
+}
+
+TEST_F(KeyboardHook, ASecondSetHookReplacesTheTarget)
+{
+    HWND secondWindow = makeWindow("VyrTestCommands", commandWindowProc, WS_POPUP, "second");
+    ASSERT_TRUE(SetHook(secondWindow, setForeMessage));
+    press("keydown alt key Tab keyup alt");
+    // Only one hook may deliver, so each command comes once, and only to the second window.
+    expectCommands({WM_SWITCH_FORWARD, WM_SWITCH_COMMIT});
+    EXPECT_EQ(commandReceivers, std::vector<HWND>(commands.size(), secondWindow));
+    DestroyWindow(secondWindow);
+}
+
+} // namespace

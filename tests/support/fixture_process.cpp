@@ -1,0 +1,62 @@
+#include "fixture_process.h"
+
+#include <cstring>
+
+#include "pump.h"
+
+std::string binaryFolder()
+{
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
+    std::string folder(path, length);
+    return folder.substr(0, folder.find_last_of("\\/") + 1);
+}
+
+static std::string titleOf(const char* spec)
+{
+    const char* bar = std::strchr(spec, '|');
+    return bar != NULL ? std::string(spec, bar) : std::string(spec);
+}
+
+FixtureProcess::FixtureProcess(std::initializer_list<const char*> windows)
+{
+    std::string commandLine = "\"" + binaryFolder() + "vyr_fixture_app.exe\" " +
+                              std::to_string(GetCurrentProcessId());
+    for (const char* spec : windows) {
+        commandLine += " \"" + std::string(spec) + "\"";
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info)) {
+        return;
+    }
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    processId_ = info.dwProcessId;
+    ready_ = pumpUntil([&] {
+        for (const char* spec : windows) {
+            if (window(titleOf(spec).c_str()) == NULL) {
+                return false;
+            }
+        }
+        return true;
+    }, 10000);
+}
+
+FixtureProcess::~FixtureProcess()
+{
+    if (process_ != NULL) {
+        TerminateProcess(process_, 0);
+        WaitForSingleObject(process_, 10000);
+        CloseHandle(process_);
+    }
+}
+
+HWND FixtureProcess::window(const char* title) const
+{
+    HWND window = FindWindowA("VyrFixtureApp", title);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    return owner == processId_ ? window : NULL;
+}
