@@ -1,0 +1,13 @@
+// The switcher core's process-wide records, all zero when the process starts. Start-up sets the
+// handles and message numbers; each record is written only by the code that owns it (see the
+// headers).
+#include "core/activation.h"
+#include "core/switch_list.h"
+#include "core/switcher.h"
+
+SwitchEntry switchList[SWITCH_LIST_SLOTS];
+SwitcherState switcherState;
+HWND switcherWindow;
+UINT taskbarCreatedMessage;
+UINT setForeMessage;
+ShellHandlers shellHandlers;

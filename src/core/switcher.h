@@ -1,0 +1,39 @@
+// The switcher state machine: the life of one switch from its opening to its close, and the
+// switcher window's window procedure, where the subsystems meet.
+#pragma once
+
+#include <windows.h>
+
+struct SwitcherState {
+    int cursor;         // index in the switch list of the highlighted entry; 0 while closed
+    int previousCursor; // the row the next incremental paint draws as not highlighted; -1: none
+    int painted;        // 1 exactly while the switcher is open; set only by the full paint
+    int mouseDrag;      // 1: a press on another row made mouse moves follow the pointer
+    int mouseMoveCount; // mouse moves counted since the last reset; a move acts from the sixth on
+};
+
+extern SwitcherState switcherState;
+
+// Set by start-up: the switcher window, and the number the shell broadcasts as "TaskbarCreated".
+extern HWND switcherWindow;
+extern UINT taskbarCreatedMessage;
+
+// The tray icon's callback message.
+constexpr UINT WM_TRAYNOTIFY = WM_USER + 0x80;
+
+// What the window procedure hands on to the application shell, which sets both at start-up (the
+// core does not reach up into the shell). Either may be null: the message is then ignored.
+struct ShellHandlers {
+    void (*taskbarCreated)();                       // the taskbar was re-created: add the icon again
+    void (*trayNotify)(HWND window, LPARAM event);  // WM_TRAYNOTIFY, its lParam
+};
+
+extern ShellHandlers shellHandlers;
+
+LRESULT CALLBACK switcherWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The entry to highlight when WM_SWITCH_FORWARD opens the switcher, after the fill.
+int pickInitialCursor();
+// The row under client y (the high word of a mouse message's lParam), or -1 for none. Not checked
+// against the count.
+int hitTestRow(int y);

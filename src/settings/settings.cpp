@@ -1,0 +1,4 @@
+#include "settings/settings.h"
+
+// Zero until start-up loads the file.
+Settings settings;

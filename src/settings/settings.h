@@ -1,0 +1,17 @@
+// The Settings record: the three user settings, process-wide. Their users read a field at each use
+// and keep no copy, so a change made by the settings dialog acts from its next use. All three are 0
+// until start-up loads them; only the dialog's OK changes them afterwards. No value is ever
+// range-checked: whatever the file holds is used, and every user copes with any 32-bit value.
+#pragma once
+
+struct Settings {
+    int mouseSelect; // nonzero: hovering over a row moves the highlight
+    int iconScale;   // exactly 1: 16-pixel icons; any other value: icons of 16 x iconScale pixels
+    int listWidth;   // width of the switcher window in pixels
+};
+
+extern Settings settings;
+
+constexpr int DEFAULT_MOUSE_SELECT = 1;
+constexpr int DEFAULT_ICON_SCALE = 2;
+constexpr int DEFAULT_LIST_WIDTH = 300;
