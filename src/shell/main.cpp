@@ -1,33 +1,42 @@
-// Vyr.exe's entry point: a hidden window of class "Vyr" that receives the hook library's commands.
+// Vyr.exe's entry point: start-up, the message loop, shut-down.
 #include <windows.h>
 
-#include "../hook/hook_contract.h"
+#include "core/switcher.h"
+#include "core/activation.h"
+#include "hook/hook_contract.h"
+#include "settings/settings_store.h"
+#include "shell/shell.h"
+#include "shell/startup.h"
+#include "shell/tray.h"
 
-static LRESULT CALLBACK vyrWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR, int)
 {
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
-{
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = vyrWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = "Vyr";
-    if (!RegisterClassA(&windowClass)) {
+    endEarlierInstance();
+    appInstance = instance;
+    if (previousInstance == NULL && !registerSwitcherClass(instance)) {
         return 0;
     }
-    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, "Vyr", "Vyr", WS_POPUP | WS_DLGFRAME,
-                                  0, 0, 0, 0, NULL, NULL, instance, NULL);
-    if (window == NULL) {
+    registerMessages();
+    shellHandlers.taskbarCreated = onTaskbarCreated;
+    shellHandlers.trayNotify = onTrayNotify;
+    // Without its window the program could neither show a switch nor be ended: end now, before a
+    // hook or an icon exists.
+    if (createSwitcherWindow(instance) == NULL) {
         return 0;
     }
-    SetHook(window, RegisterWindowMessageA(SET_FORE_MESSAGE_NAME));
-    MSG message;
-    while (GetMessageA(&message, NULL, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
+    if (!addTrayIcon(appInstance)) {
+        showTrayFailureMessage();
     }
+    ShowWindow(switcherWindow, SW_HIDE);
+    resetSwitcher();
+    SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
+    emptyAllSwitchListSlots();
+    SetHook(switcherWindow, setForeMessage);
+    loadSettings();
+
+    int exitCode = runMessageLoop();
+
     Unhook();
-    return (int)message.wParam;
+    removeTrayIcon();
+    return exitCode;
 }

@@ -1,0 +1,20 @@
+// Start-up and shut-down: what the entry point does before and after the message loop.
+#pragma once
+
+#include <windows.h>
+
+// Ends an earlier instance: finds its switcher window, asks it to end and waits, boundedly, until
+// its process is gone.
+void endEarlierInstance();
+// Registers the switcher window's class "Vyr". FALSE when the registration failed.
+BOOL registerSwitcherClass(HINSTANCE instance);
+// Registers "TaskbarCreated" and "VyrSetFore"; before the window, so its procedure can compare
+// against both from its first message.
+void registerMessages();
+// Creates the hidden switcher window and stores it in switcherWindow; NULL on failure.
+HWND createSwitcherWindow(HINSTANCE instance);
+// A closed switcher: the state the hook's first command must meet.
+void resetSwitcher();
+void emptyAllSwitchListSlots();
+// The loop of the process; returns the exit code that WM_QUIT carries.
+int runMessageLoop();
