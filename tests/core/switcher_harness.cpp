@@ -198,6 +198,32 @@ DWORD millisecondsTaken(const std::function<void()>& call)
     return GetTickCount() - started;
 }
 
+ForegroundVacancy::ForegroundVacancy()
+    : successor_(makeWindow("Successor").icons(NO_ICONS).onOwnThread())
+{
+    SetWindowPos(successor_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    pumpUntil([] { return false; }, 100);
+    successor_.hang();
+}
+
+ForegroundVacancy::~ForegroundVacancy()
+{
+    successor_.release();
+}
+
+::testing::AssertionResult ForegroundVacancy::leaveNow()
+{
+    HWND popup = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, "Static", "Popup", WS_POPUP | WS_DLGFRAME, 0, 0,
+                                 50, 50, NULL, NULL, GetModuleHandleA(NULL), NULL);
+    SetWindowPos(popup, HWND_TOPMOST, 0, 0, 50, 50, SWP_SHOWWINDOW);
+    ShowWindow(popup, SW_HIDE);
+    DestroyWindow(popup);
+    if (GetForegroundWindow() == NULL) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "a foreground window remained";
+}
+
 MessageBoxWatcher::MessageBoxWatcher(std::function<void()> whileOpen) : whileOpen_(std::move(whileOpen))
 {
     thread_ = std::thread([this] { watch(); });

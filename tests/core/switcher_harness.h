@@ -14,6 +14,7 @@
 
 #include "core/switch_list.h"
 #include "core/switcher.h"
+#include "support/test_windows.h"
 
 class SwitcherTest : public ::testing::Test {
 protected:
@@ -43,6 +44,22 @@ protected:
 ::testing::AssertionResult switcherInvariantsHold();
 // Milliseconds that the call took.
 DWORD millisecondsTaken(const std::function<void()>& call);
+
+// No foreground window, as the program often finds the desktop once it has hidden the switcher.
+// Hiding the active window hands the activation to the next window in the stacking order, and for a
+// window of another thread the hand-over completes only when that thread takes its messages. So a
+// hung, unlisted window on top of the others keeps the foreground empty after the active window is
+// hidden, until this object is destroyed.
+class ForegroundVacancy {
+public:
+    ForegroundVacancy();
+    ~ForegroundVacancy();
+    // Shows and hides an active popup, so that there is no foreground window from now on.
+    ::testing::AssertionResult leaveNow();
+
+private:
+    TestWindow successor_;
+};
 
 // Watches, on a thread of its own, for the message box of this process; reads its caption, owner and
 // texts, runs `whileOpen` (on the watching thread) while the box is up, then closes it with OK.

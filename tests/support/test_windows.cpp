@@ -71,16 +71,17 @@ static LRESULT CALLBACK fixtureWindowProc(HWND window, UINT message, WPARAM wPar
         std::lock_guard<std::mutex> lock(state->mutex);
         state->messages.push_back({message, wParam, lParam});
     }
+    if (state->ready) {
+        if (message == WM_GETICON) {
+            state->iconQueries++;
+        }
+        for (const auto& action : state->spec.actions_) {
+            if (action.first == message) {
+                action.second();
+            }
+        }
+    }
     switch (message) {
-    case WM_GETICON:
-        if (!state->ready) {
-            break;
-        }
-        state->iconQueries++;
-        if (state->spec.iconQueryAction_) {
-            state->spec.iconQueryAction_();
-        }
-        break;
     case WM_FIXTURE_HANG:
         state->block();
         return 0;
@@ -159,9 +160,9 @@ WindowSpec& WindowSpec::size(int width, int height)
     return *this;
 }
 
-WindowSpec& WindowSpec::onIconQuery(std::function<void()> action)
+WindowSpec& WindowSpec::onReceive(UINT message, std::function<void()> action)
 {
-    iconQueryAction_ = std::move(action);
+    actions_.emplace_back(message, std::move(action));
     return *this;
 }
 
@@ -179,13 +180,7 @@ TestWindow::TestWindow(const WindowSpec& spec) : state_(new State(spec))
     state->blocked = CreateEventA(NULL, FALSE, FALSE, NULL);
     state->created = CreateEventA(NULL, TRUE, FALSE, NULL);
     if (spec.hangOnIconQuery_) {
-        std::function<void()> action = spec.iconQueryAction_;
-        state->spec.iconQueryAction_ = [state, action] {
-            if (action) {
-                action();
-            }
-            state->block();
-        };
+        state->spec.actions_.emplace_back(WM_GETICON, [state] { state->block(); });
     }
 
     int n = windowsMade;

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 enum IconSources : unsigned {
@@ -43,8 +44,9 @@ public:
     WindowSpec& icons(unsigned sources);    // IconSources; default WINDOW_BIG_ICON
     WindowSpec& className(std::string name); // a given class name, "ConsoleWindowClass" for one
     WindowSpec& onOwnThread();              // created and served by a thread of its own
-    // Runs on the window's thread each time the window is asked for its icon, before the answer.
-    WindowSpec& onIconQuery(std::function<void()> action);
+    // Runs on the window's thread each time the window receives that message, before it is answered.
+    WindowSpec& onReceive(UINT message, std::function<void()> action);
+    WindowSpec& onIconQuery(std::function<void()> action) { return onReceive(WM_GETICON, std::move(action)); }
     // The window answers every message until it is asked for its icon; then its thread blocks until
     // TestWindow::release (or half a minute). Implies onOwnThread.
     WindowSpec& hangOnIconQuery();
@@ -62,7 +64,7 @@ public:
     std::string className_;
     bool ownThread_ = false;
     bool hangOnIconQuery_ = false;
-    std::function<void()> iconQueryAction_;
+    std::vector<std::pair<UINT, std::function<void()>>> actions_;
 };
 
 inline WindowSpec makeWindow(std::string title)
