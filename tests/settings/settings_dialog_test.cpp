@@ -1,36 +1,26 @@
-// The settings dialog as a user meets it: opened modally from Vyr.exe's own templates, driven with
-// real mouse clicks and keystrokes (SendInput) from a second thread while the dialog's modal loop
-// runs on the test's main thread, as it runs on Vyr's only thread.
+// The settings dialog as a user meets it: opened modally from Vyr.exe's own templates and driven
+// through its real controls (keystrokes with SendInput, clicks on the controls themselves) from a
+// second thread, while the dialog's modal loop runs on the test's main thread as it runs on Vyr's
+// only thread.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "res/resource.h"
-#include "settings/scratch_directory.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog.h"
 #include "settings/settings_store.h"
+#include "settings/settings_test_support.h"
 #include "support/fixture_process.h"
 #include "support/pump.h"
 
 namespace {
-
-using Lines = std::vector<std::string>;
-
-// Polls from the driver thread, which has no windows of its own to pump.
-template <class Condition>
-bool waitFor(Condition done, DWORD timeoutMs = 5000)
-{
-    return pumpUntil(done, timeoutMs);
-}
 
 // The user's hands on an open dialog. Runs on the driver thread; the dialog answers from the
 // main thread's modal loop.
@@ -38,7 +28,6 @@ class DialogDriver {
 public:
     DialogDriver(HWND dialog, DWORD dialogThread) : dialog_(dialog), dialogThread_(dialogThread) {}
 
-    HWND dialog() const { return dialog_; }
     HWND control(int id) const { return GetDlgItem(dialog_, id); }
 
     std::string text(int id) const
@@ -59,33 +48,26 @@ public:
         return info.hwndFocus;
     }
 
-    // A left click at a point of a control given in fractions of its width and height. Every event
-    // carries the position: under Wine a button event alone may still use the pointer's previous
-    // place.
-    void click(int id, double across = 0.5, double down = 0.5) const
+    // Clicks reach the controls without moving the pointer: under Wine, moving it on the shared
+    // virtual desktop leaves the desktop's keyboard focus in a state where the typed keys of later
+    // tests go astray. A button is clicked with BM_CLICK, which makes it press and release itself
+    // and notify the dialog as for a mouse click.
+    void click(int id) const { SendMessageA(control(id), BM_CLICK, 0, 0); }
+    // A click on one of the up-down control's arrows, pressed and released where it is drawn.
+    void clickArrow(bool upper) const
     {
-        RECT rect;
-        GetWindowRect(control(id), &rect);
-        int x = rect.left + static_cast<int>((rect.right - rect.left) * across);
-        int y = rect.top + static_cast<int>((rect.bottom - rect.top) * down);
-        // Absolute positions run from 0 to 65535 across the screen: aim at the pixel's middle.
-        LONG dx = static_cast<LONG>((x * 65536LL + 32768) / GetSystemMetrics(SM_CXSCREEN));
-        LONG dy = static_cast<LONG>((y * 65536LL + 32768) / GetSystemMetrics(SM_CYSCREEN));
-        INPUT inputs[3] = {};
-        const DWORD buttons[3] = {0, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
-        for (int i = 0; i < 3; i++) {
-            inputs[i].type = INPUT_MOUSE;
-            inputs[i].mi.dx = dx;
-            inputs[i].mi.dy = dy;
-            inputs[i].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons[i];
-        }
-        SendInput(3, inputs, sizeof(INPUT));
+        RECT client;
+        GetClientRect(control(IDC_WIDTH_SPIN), &client);
+        int y = upper ? client.bottom / 4 : client.bottom * 3 / 4;
+        LPARAM point = MAKELPARAM(client.right / 2, y);
+        PostMessageA(control(IDC_WIDTH_SPIN), WM_LBUTTONDOWN, MK_LBUTTON, point);
+        PostMessageA(control(IDC_WIDTH_SPIN), WM_LBUTTONUP, 0, point);
     }
     // Clicks a check box or radio button and waits until it shows the new state.
     bool clickToState(int id, bool wanted) const
     {
         click(id);
-        return waitFor([&] { return checked(id) == wanted; });
+        return pumpUntil([&] { return checked(id) == wanted; });
     }
 
     void press(std::initializer_list<WORD> keys) const
@@ -100,15 +82,15 @@ public:
             SendInput(2, inputs, sizeof(INPUT));
         }
     }
-    // Tabs to the up-down control from wherever the focus is (a click focuses what it hits), one
-    // stroke at a time.
+    // Tabs to the up-down control from wherever the focus is, one stroke at a time (a selected
+    // radio button is a tab stop too, which the platform adds when it checks one).
     bool focusWidthSpin() const
     {
         HWND spin = control(IDC_WIDTH_SPIN);
         for (int strokes = 0; strokes < 8 && focus() != spin; strokes++) {
             HWND before = focus();
             press({VK_TAB});
-            if (!waitFor([&] { return focus() != before; })) {
+            if (!pumpUntil([&] { return focus() != before; })) {
                 return false;
             }
         }
@@ -116,7 +98,7 @@ public:
     }
     bool waitForWidth(const std::string& shown) const
     {
-        return waitFor([&] { return text(IDC_WIDTH_EDIT) == shown; });
+        return pumpUntil([&] { return text(IDC_WIDTH_EDIT) == shown; });
     }
     // An arrow stroke for the width, awaited until the field shows `shown`. With the focus on the
     // up-down control itself, Wine's dialog manager takes the first arrow to move the focus to the
@@ -126,8 +108,9 @@ public:
     {
         HWND before = focus();
         press({key});
-        bool movedOnly = waitFor([&] { return text(IDC_WIDTH_EDIT) == shown || focus() != before; }) &&
-                         text(IDC_WIDTH_EDIT) != shown;
+        bool movedOnly =
+            pumpUntil([&] { return text(IDC_WIDTH_EDIT) == shown || focus() != before; }) &&
+            text(IDC_WIDTH_EDIT) != shown;
         if (movedOnly) {
             press({key});
         }
@@ -138,43 +121,6 @@ private:
     HWND dialog_;
     DWORD dialogThread_;
 };
-
-struct Values {
-    int mouseSelect;
-    int iconScale;
-    int listWidth;
-};
-
-::testing::AssertionResult recordIs(Values expected)
-{
-    if (settings.mouseSelect == expected.mouseSelect && settings.iconScale == expected.iconScale &&
-        settings.listWidth == expected.listWidth) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure()
-           << "record is {" << settings.mouseSelect << ", " << settings.iconScale << ", "
-           << settings.listWidth << "}, expected {" << expected.mouseSelect << ", "
-           << expected.iconScale << ", " << expected.listWidth << "}";
-}
-
-Lines sorted(Lines lines)
-{
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
-
-// In any order: where the profile writer adds a section to an existing file is its own affair.
-Lines sortedLines(const std::string& path)
-{
-    return sorted(nonEmptyLines(readTextFile(path)));
-}
-
-Lines settingsLines(Values values)
-{
-    return {"[Mouse]", "Enable=" + std::to_string(values.mouseSelect),
-            "[Icon]", "Size=" + std::to_string(values.iconScale),
-            "[Window]", "Width=" + std::to_string(values.listWidth)};
-}
 
 LRESULT CALLBACK ownerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -226,12 +172,12 @@ protected:
         HWND dialogOwner = owner;
         std::thread driver([&] {
             HWND dialog = NULL;
-            bool opened = waitFor([&] {
+            bool opened = pumpUntil([&] {
                 dialog = FindWindowExA(NULL, NULL, MAKEINTATOM(0x8002), NULL);
                 while (dialog != NULL && GetWindow(dialog, GW_OWNER) != dialogOwner) {
                     dialog = FindWindowExA(NULL, dialog, MAKEINTATOM(0x8002), NULL);
                 }
-                // Ready for the user: shown, active and with the focus on its first tab stop.
+                // Ready for the user: shown and active.
                 return dialog != NULL && IsWindowVisible(dialog) &&
                        GetForegroundWindow() == dialog;
             });
@@ -240,10 +186,10 @@ protected:
                 return;
             }
             DialogDriver hands(dialog, dialogThread);
-            EXPECT_TRUE(waitFor([&] { return hands.focus() == hands.control(IDOK); }))
+            EXPECT_TRUE(pumpUntil([&] { return hands.focus() == hands.control(IDOK); }))
                 << "the focus is not on OK";
             drive(hands);
-            if (!waitFor([&] { return !IsWindow(dialog); })) {
+            if (!pumpUntil([&] { return !IsWindow(dialog); })) {
                 ADD_FAILURE() << "the dialog is still open";
                 PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
             }
@@ -297,7 +243,7 @@ TEST_F(SettingsDialog, OpensShowingTheRecordAndOkStoresWhatIsShown)
             EXPECT_EQ(IDOK, result);
             EXPECT_TRUE(recordIs(c.stored));
             // All three keys, changed or not.
-            EXPECT_EQ(settingsLines(c.stored), nonEmptyLines(readTextFile(scratch.settingsFile())));
+            EXPECT_EQ(settingsLines(c.stored), fileLines(scratch.settingsFile()));
         }
     }
 }
@@ -313,7 +259,7 @@ TEST_F(SettingsDialog, ClicksOnTheBoxAndTheIconButtonsAreStoredByOk)
     });
     EXPECT_EQ(IDOK, result);
     EXPECT_TRUE(recordIs({0, 1, 300}));
-    EXPECT_EQ(settingsLines({0, 1, 300}), nonEmptyLines(readTextFile(folder.settingsFile())));
+    EXPECT_EQ(settingsLines({0, 1, 300}), fileLines(folder.settingsFile()));
 
     // And back again, from a file that selects neither icon button.
     ScratchDirectory scratch;
@@ -386,17 +332,16 @@ TEST_F(SettingsDialog, TheArrowsStepTheWidthBetweenOneHundredAndTheScreenWidth)
     });
     EXPECT_EQ(IDOK, result);
     EXPECT_EQ(screenWidth, settings.listWidth);
-    EXPECT_EQ(sorted(settingsLines({1, 2, screenWidth})), sortedLines(folder.settingsFile()));
+    EXPECT_EQ(sorted(settingsLines({1, 2, screenWidth})), sortedFileLines(folder.settingsFile()));
 
     // Clicks on the control's arrows, down to 100 and no further.
     ScratchDirectory scratch;
     loadFrom(scratch, "[Window]\nWidth=101\n");
     result = runDialog(IDD_SETTINGS_EN, [&](const DialogDriver& hands) {
-        const double upperArrow = 0.2, lowerArrow = 0.8;
-        hands.click(IDC_WIDTH_SPIN, 0.5, lowerArrow);
+        hands.clickArrow(false);
         EXPECT_TRUE(hands.waitForWidth("100")) << hands.text(IDC_WIDTH_EDIT);
-        hands.click(IDC_WIDTH_SPIN, 0.5, lowerArrow);
-        hands.click(IDC_WIDTH_SPIN, 0.5, upperArrow);
+        hands.clickArrow(false);
+        hands.clickArrow(true);
         EXPECT_TRUE(hands.waitForWidth("101")) << hands.text(IDC_WIDTH_EDIT);
         hands.press({VK_RETURN});
     });
@@ -410,8 +355,8 @@ TEST_F(SettingsDialog, AWidthOutsideTheRangeStaysUntilTheArrowsAreUsed)
     // Below the range a step up, above it a step down.
     const struct {
         const char* width;
-        double arrowAt;
-    } cases[] = {{"50", 0.2}, {"5000", 0.8}};
+        bool upperArrow;
+    } cases[] = {{"50", true}, {"5000", false}};
     for (const auto& c : cases) {
         const char* width = c.width;
         SCOPED_TRACE(width);
@@ -420,8 +365,8 @@ TEST_F(SettingsDialog, AWidthOutsideTheRangeStaysUntilTheArrowsAreUsed)
         std::string stepped;
         INT_PTR result = runDialog(IDD_SETTINGS_EN, [&](const DialogDriver& hands) {
             EXPECT_EQ(width, hands.text(IDC_WIDTH_EDIT));
-            hands.click(IDC_WIDTH_SPIN, 0.5, c.arrowAt);
-            EXPECT_TRUE(waitFor([&] { return hands.text(IDC_WIDTH_EDIT) != width; }));
+            hands.clickArrow(c.upperArrow);
+            EXPECT_TRUE(pumpUntil([&] { return hands.text(IDC_WIDTH_EDIT) != width; }));
             stepped = hands.text(IDC_WIDTH_EDIT);
             hands.press({VK_RETURN});
         });

@@ -7,62 +7,14 @@
 #include <algorithm>
 #include <climits>
 #include <string>
-#include <vector>
 
-#include "settings/scratch_directory.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
+#include "settings/settings_test_support.h"
 #include "support/fixture_process.h"
 #include "support/host_command.h"
 
 namespace {
-
-using Lines = std::vector<std::string>;
-
-struct Values {
-    int mouseSelect;
-    int iconScale;
-    int listWidth;
-};
-
-void setRecord(Values values)
-{
-    settings.mouseSelect = values.mouseSelect;
-    settings.iconScale = values.iconScale;
-    settings.listWidth = values.listWidth;
-}
-
-// A record that no file gives, so that a load that did nothing shows.
-void spoilRecord()
-{
-    setRecord({-99, -99, -99});
-}
-
-::testing::AssertionResult recordIs(Values expected)
-{
-    if (settings.mouseSelect == expected.mouseSelect && settings.iconScale == expected.iconScale &&
-        settings.listWidth == expected.listWidth) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure()
-           << "record is {" << settings.mouseSelect << ", " << settings.iconScale << ", "
-           << settings.listWidth << "}, expected {" << expected.mouseSelect << ", "
-           << expected.iconScale << ", " << expected.listWidth << "}";
-}
-
-// The lines of a file in any order: where the profile writer puts a new section is its own affair.
-Lines sortedLines(const std::string& path)
-{
-    Lines lines = nonEmptyLines(readTextFile(path));
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
-
-Lines sorted(Lines lines)
-{
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
 
 Values loadFrom(const ScratchDirectory& folder, const std::string& text)
 {
@@ -91,7 +43,8 @@ TEST_F(SettingsFile, DefaultsApplyKeyByKey)
 {
     loadFrom(folder, "[Window]\r\nWidth=640\r\n");
     EXPECT_TRUE(recordIs({1, 2, 640}));
-    loadFrom(folder, "[Mouse]\r\nEnable=0\r\n[Window]\r\n");
+    ScratchDirectory another; // a new file name: the platform may cache a file by name and time
+    loadFrom(another, "[Mouse]\r\nEnable=0\r\n[Window]\r\n");
     EXPECT_TRUE(recordIs({0, 2, 300}));
 }
 
@@ -111,14 +64,16 @@ TEST_F(SettingsFile, HandEditedNumbersAndTextAreTakenAsThePlatformReadsThem)
 {
     // Negative numbers and numbers beyond 32 bits keep the platform's bits as a signed value;
     // text without digits reads as 0. None of it is clamped or refused.
-    loadFrom(folder, "[Mouse]\r\nEnable=-5\r\n[Icon]\r\nSize=4294967295\r\n[Window]\r\nWidth=abc\r\n");
+    loadFrom(folder,
+             "[Mouse]\r\nEnable=-5\r\n[Icon]\r\nSize=4294967295\r\n[Window]\r\nWidth=abc\r\n");
     EXPECT_TRUE(recordIs({-5, -1, 0}));
-    loadFrom(folder, "[Mouse]\r\nEnable=-2147483648\r\n[Icon]\r\nSize=12px\r\n[Window]\r\n"
+    ScratchDirectory another;
+    loadFrom(another, "[Mouse]\r\nEnable=-2147483648\r\n[Icon]\r\nSize=12px\r\n[Window]\r\n"
                      "Width=99999999999\r\n");
     EXPECT_EQ(INT_MIN, settings.mouseSelect);
     EXPECT_EQ(12, settings.iconScale);
     EXPECT_EQ(static_cast<int>(GetPrivateProfileIntA("Window", "Width", 300,
-                                                     folder.settingsFile().c_str())),
+                                                     another.settingsFile().c_str())),
               settings.listWidth);
 }
 
@@ -129,7 +84,7 @@ TEST_F(SettingsFile, SaveIntoAnEmptyDirectoryWritesTheSixLinesInOrder)
     setRecord({0, 3, -20});
     saveSettings();
     Lines expected = {"[Mouse]", "Enable=0", "[Icon]", "Size=3", "[Window]", "Width=-20"};
-    EXPECT_EQ(expected, nonEmptyLines(readTextFile(folder.settingsFile())));
+    EXPECT_EQ(expected, fileLines(folder.settingsFile()));
 
     spoilRecord();
     loadSettings();
@@ -145,7 +100,7 @@ TEST_F(SettingsFile, SaveWritesEveryKeyAndKeepsEverythingElse)
     saveSettings();
     EXPECT_EQ(sorted({"[Other]", "Key=abc", "[Window]", "Colour=red", "Width=1280", "[Icon]",
                       "Size=2", "[Mouse]", "Enable=1"}),
-              sortedLines(folder.settingsFile()));
+              sortedFileLines(folder.settingsFile()));
 }
 
 // Wine, run as root here, ignores the read-only attribute; the host's immutable flag makes a file
@@ -212,8 +167,8 @@ TEST_F(SettingsFile, TheCurrentDirectoryIsUsedNotTheProgramsFolder)
     setRecord({0, 1, 500});
     saveSettings();
     EXPECT_EQ(programsFile, readTextFile(besideProgram));
-    EXPECT_EQ(sorted({"[Window]", "Width=500", "[Mouse]", "Enable=0", "[Icon]", "Size=1"}),
-              sortedLines(folder.settingsFile()));
+    EXPECT_EQ(sorted(settingsLines({0, 1, 500})),
+              sortedFileLines(folder.settingsFile()));
 }
 
 TEST_F(SettingsFile, AtADriveRootTheFileIsTheOneInThatRoot)
@@ -235,8 +190,7 @@ TEST_F(SettingsFile, AtADriveRootTheFileIsTheOneInThatRoot)
     EXPECT_STREQ("C:\\\\Vyr.ini", path);
     setRecord({0, 1, 640});
     saveSettings();
-    EXPECT_EQ(Lines({"[Mouse]", "Enable=0", "[Icon]", "Size=1", "[Window]", "Width=640"}),
-              nonEmptyLines(readTextFile(rootFile)));
+    EXPECT_EQ(settingsLines({0, 1, 640}), fileLines(rootFile));
     spoilRecord();
     loadSettings();
     EXPECT_TRUE(recordIs({0, 1, 640}));
@@ -279,8 +233,8 @@ TEST_F(SettingsFile, ADirectoryOf251BytesStillHoldsTheFile)
     EXPECT_TRUE(recordIs({1, 2, 640}));
     setRecord({0, 1, 500});
     saveSettings();
-    EXPECT_EQ(sorted({"[Window]", "Width=500", "[Mouse]", "Enable=0", "[Icon]", "Size=1"}),
-              sortedLines(file));
+    EXPECT_EQ(sorted(settingsLines({0, 1, 500})),
+              sortedFileLines(file));
 }
 
 // Longer directories: too long for the file name behind them (252 to 258 bytes), reported only as

@@ -1,8 +1,11 @@
-#include "settings/scratch_directory.h"
+#include "settings/settings_test_support.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
+
+#include "settings/settings.h"
 
 namespace {
 
@@ -126,9 +129,10 @@ void removeTree(const std::string& folder)
     RemoveDirectoryW(longForm(folder).c_str());
 }
 
-std::vector<std::string> nonEmptyLines(const std::string& text)
+Lines fileLines(const std::string& path)
 {
-    std::vector<std::string> lines;
+    std::string text = readTextFile(path);
+    Lines lines;
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find('\n', start);
@@ -164,4 +168,46 @@ std::string hostPath(const std::string& windowsPath)
     std::string result = name;
     HeapFree(GetProcessHeap(), 0, name);
     return result;
+}
+
+Lines sorted(Lines lines)
+{
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+Lines sortedFileLines(const std::string& path)
+{
+    return sorted(fileLines(path));
+}
+
+void setRecord(Values values)
+{
+    settings.mouseSelect = values.mouseSelect;
+    settings.iconScale = values.iconScale;
+    settings.listWidth = values.listWidth;
+}
+
+void spoilRecord()
+{
+    setRecord({-99, -99, -99});
+}
+
+::testing::AssertionResult recordIs(Values expected)
+{
+    if (settings.mouseSelect == expected.mouseSelect && settings.iconScale == expected.iconScale &&
+        settings.listWidth == expected.listWidth) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "record is {" << settings.mouseSelect << ", " << settings.iconScale << ", "
+           << settings.listWidth << "}, expected {" << expected.mouseSelect << ", "
+           << expected.iconScale << ", " << expected.listWidth << "}";
+}
+
+Lines settingsLines(Values values)
+{
+    return {"[Mouse]", "Enable=" + std::to_string(values.mouseSelect),
+            "[Icon]", "Size=" + std::to_string(values.iconScale),
+            "[Window]", "Width=" + std::to_string(values.listWidth)};
 }
