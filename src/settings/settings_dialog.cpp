@@ -1,5 +1,9 @@
 #include "settings/settings_dialog.h"
 
+// For the up-down control's messages only. Its window class comes from the common controls that
+// the manifest asks for: the system loads that library and registers the class when the dialog
+// first creates such a control (Windows Vista and later, and Wine), so the program makes no
+// common-controls call of its own.
 #include <commctrl.h>
 
 #include <cstdio>
