@@ -34,7 +34,10 @@ prefix=$wine_dir/$name
 mkdir -p "$wine_dir"
 
 export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# No Mono/Gecko prompts, no menu entries written to the host, and no debugger: a crash or an
+# undefined-behaviour trap ends the process at once with a failing exit code, instead of leaving
+# winedbg waiting for somebody.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 
 # One session per prefix at a time. Children must not inherit the lock's descriptor (8>&-), or a
 # daemon that outlived us would hold it.

@@ -14,6 +14,9 @@ struct SwitcherState {
 
 extern SwitcherState switcherState;
 
+// "No row": what hitTestRow gives above the first row, and previousCursor after an opening.
+constexpr int NO_ROW = -1;
+
 // Set by start-up: the switcher window, and the number the shell broadcasts as "TaskbarCreated".
 extern HWND switcherWindow;
 extern UINT taskbarCreatedMessage;

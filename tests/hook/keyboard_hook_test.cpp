@@ -78,13 +78,13 @@ bool contains(const std::vector<WPARAM>& keys, WPARAM key)
     return false;
 }
 
+// One focused application for the whole suite: under Wine, a window activated moments after
+// another one can be reported as the foreground window while the keyboard still goes to the old
+// one, so the suite never changes the focus between its tests.
 class KeyboardHook : public ::testing::Test {
 protected:
-    void SetUp() override
+    static void SetUpTestSuite()
     {
-        commands.clear();
-        commandReceivers.clear();
-        app = AppRecord();
         commandWindow = makeWindow("VyrTestCommands", commandWindowProc, WS_POPUP, "commands");
         appWindow = makeWindow("VyrTestApp", appWindowProc, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                                "Focused application");
@@ -93,7 +93,22 @@ protected:
         SetMenu(appWindow, bar);
         SetForegroundWindow(appWindow);
         SetFocus(appWindow);
+    }
+
+    static void TearDownTestSuite()
+    {
+        DestroyWindow(appWindow);
+        DestroyWindow(commandWindow);
+        pumpPendingMessages();
+    }
+
+    void SetUp() override
+    {
         ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == appWindow; }));
+        pumpPendingMessages();
+        commands.clear();
+        commandReceivers.clear();
+        app = AppRecord();
         setForeMessage = RegisterWindowMessageA(SET_FORE_MESSAGE_NAME);
         ASSERT_TRUE(SetHook(commandWindow, setForeMessage));
         hooked = true;
@@ -104,9 +119,6 @@ protected:
         if (hooked) {
             Unhook();
         }
-        DestroyWindow(appWindow);
-        DestroyWindow(commandWindow);
-        pumpPendingMessages();
     }
 
     // Sends the keys, then waits for a sentinel keystroke (F12) to reach the application, so that
@@ -125,11 +137,14 @@ protected:
         EXPECT_EQ(commands, expected);
     }
 
-    HWND commandWindow = NULL;
-    HWND appWindow = NULL;
+    static HWND commandWindow;
+    static HWND appWindow;
     UINT setForeMessage = 0;
     bool hooked = false;
 };
+
+HWND KeyboardHook::commandWindow;
+HWND KeyboardHook::appWindow;
 
 TEST_F(KeyboardHook, AltTabThenReleaseOpensAndCommits)
 {

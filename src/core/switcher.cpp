@@ -1,0 +1,327 @@
+// The switcher state machine: the hook library's commands and the mouse move the highlight, open the
+// switcher and close it, with or without activating the highlighted window. Every highlight move
+// sets previousCursor before cursor, because the incremental paint redraws just those two rows; and
+// every close empties the list, because the next opening fills without emptying.
+#include "core/switcher.h"
+
+#include <cstdio>
+
+#include "core/activation.h"
+#include "core/held_messages.h"
+#include "core/painting.h"
+#include "core/switch_list.h"
+#include "hook/hook_contract.h"
+#include "settings/settings.h"
+
+// Mouse moves act from the sixth after an opening on: the pointer that happens to rest where the
+// list appears must not pick a row before the user moves it.
+constexpr int MOUSE_MOVES_BEFORE_HOVER = 6;
+// The top margin of the first row: a pointer above it is on no row.
+constexpr int FIRST_ROW_TOP = 3;
+// "%d" of any 32-bit value, with its sign and the terminating zero.
+constexpr int VALUE_TEXT_CHARS = 32;
+
+// True while a command or mouse handler runs. Messages for the switcher that arrive meanwhile (from
+// other threads, while the handler waits in a send) are held and run after it.
+static bool handlerRunning;
+
+int pickInitialCursor()
+{
+    if (!switchListContains(GetForegroundWindow())) {
+        return 0;
+    }
+    // Top-most windows at the head of the list are passed over, unless one of them is the
+    // foreground window.
+    int i = 0;
+    while (i < SWITCH_LIST_SLOTS && switchList[i].window != NULL &&
+           (GetWindowLongA(switchList[i].window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0 &&
+           switchList[i].window != GetForegroundWindow()) {
+        i++;
+    }
+    return i + 1 < switchEntryCount() ? i + 1 : i - 1;
+}
+
+int hitTestRow(int y)
+{
+    if (y < FIRST_ROW_TOP) {
+        return NO_ROW;
+    }
+    // rowHeight comes from an unchecked setting and is computed in 64 bits. It is never 0 (it is 16 x
+    // iconScale + 4), and a 16-bit y divided by it fits an int whatever iconScale holds; a negative
+    // row height gives rows below 0, which no handler takes for an entry.
+    return (int)(y / rowHeight());
+}
+
+static bool isEntryRow(int row)
+{
+    return row >= 0 && row < switchEntryCount();
+}
+
+static bool isOtherEntryRow(int row)
+{
+    return isEntryRow(row) && row != switcherState.cursor;
+}
+
+static void moveHighlightTo(int row)
+{
+    switcherState.previousCursor = switcherState.cursor;
+    switcherState.cursor = row;
+}
+
+static void moveHighlightForward()
+{
+    int count = switchEntryCount();
+    moveHighlightTo(switcherState.cursor == count - 1 ? 0 : switcherState.cursor + 1);
+}
+
+static void moveHighlightBack()
+{
+    int count = switchEntryCount();
+    moveHighlightTo(switcherState.cursor == 0 ? count - 1 : switcherState.cursor - 1);
+}
+
+// Invalidated without erasing: the incremental paint redraws two rows and every other row keeps its
+// pixels. The paint is done at once, before the handler returns.
+static void repaintHighlight()
+{
+    InvalidateRect(switcherWindow, NULL, FALSE);
+    UpdateWindow(switcherWindow);
+}
+
+// The full paint inside UpdateWindow sets painted: the switcher is open when this returns.
+static void showSwitcher(int count)
+{
+    placeSwitcherWindow(count);
+    UpdateWindow(switcherWindow);
+}
+
+static void handleForward()
+{
+    switcherState.mouseDrag = 0;
+    if (switcherState.painted) {
+        moveHighlightForward();
+        repaintHighlight();
+        return;
+    }
+    switcherState.mouseMoveCount = 0;
+    switcherState.previousCursor = NO_ROW;
+    int count = fillSwitchList();
+    if (count < 2) {
+        clearSwitchList();
+        return;
+    }
+    switcherState.cursor = pickInitialCursor();
+    showSwitcher(count);
+}
+
+static void handleStepBack()
+{
+    if (!switcherState.painted) {
+        return;
+    }
+    moveHighlightBack();
+    repaintHighlight();
+}
+
+// Opening this way leaves mouseDrag and mouseMoveCount as they were.
+static void handleBackward()
+{
+    if (switcherState.painted) {
+        handleStepBack();
+        return;
+    }
+    int count = fillSwitchList();
+    if (count < 2) {
+        clearSwitchList();
+        return;
+    }
+    switcherState.cursor = count - 1;
+    switcherState.previousCursor = NO_ROW;
+    showSwitcher(count);
+}
+
+// Hidden and marked closed before the activation, which may wait on another application.
+static void handleCommit()
+{
+    if (!switcherState.painted) {
+        return;
+    }
+    ShowWindow(switcherWindow, SW_HIDE);
+    switcherState.painted = 0;
+    activateWindow(switchList[switcherState.cursor].window);
+    clearSwitchList();
+    switcherState.cursor = 0;
+}
+
+static void handleCancel()
+{
+    ShowWindow(switcherWindow, SW_HIDE);
+    switcherState.painted = 0;
+    clearSwitchList();
+    switcherState.cursor = 0;
+}
+
+static void handleShowValue(WPARAM value)
+{
+    char text[VALUE_TEXT_CHARS];
+    std::snprintf(text, sizeof text, "%d", (int)value);
+    MessageBoxA(NULL, text, "Vyr", MB_OK);
+}
+
+// The move counter stops at MOUSE_MOVES_BEFORE_HOVER: only "below" or "reached" matters, and a
+// counter that went on growing would overflow after two billion moves. The highlight is repainted at
+// once, as for the commands: a paint left for later would leave the row highlighted in between lit
+// when two moves come before it.
+static void handleMouseMove(int y)
+{
+    if (settings.mouseSelect == 0 && switcherState.mouseDrag == 0) {
+        return;
+    }
+    if (switcherState.mouseMoveCount < MOUSE_MOVES_BEFORE_HOVER) {
+        switcherState.mouseMoveCount++;
+    }
+    if (switcherState.mouseMoveCount < MOUSE_MOVES_BEFORE_HOVER) {
+        return;
+    }
+    int row = hitTestRow(y);
+    if (!isOtherEntryRow(row)) {
+        return;
+    }
+    moveHighlightTo(row);
+    repaintHighlight();
+}
+
+// A press on the highlighted row changes nothing, not even mouseDrag.
+static void handleLeftButtonDown(int y)
+{
+    int row = hitTestRow(y);
+    if (!isOtherEntryRow(row)) {
+        return;
+    }
+    switcherState.mouseDrag = 1;
+    switcherState.mouseMoveCount = MOUSE_MOVES_BEFORE_HOVER;
+    moveHighlightTo(row);
+    repaintHighlight();
+}
+
+// Activates first, while the switcher is still shown, and closes afterwards. A release in the strip
+// under the last row closes without activating. The cursor takes the row only when the row is an
+// entry, so it never names a slot outside the list, not even for the moment before the close.
+static void handleLeftButtonUp(int y)
+{
+    int row = hitTestRow(y);
+    if (row == NO_ROW) {
+        return;
+    }
+    if (isEntryRow(row)) {
+        switcherState.cursor = row;
+        activateWindowDirectly(switchList[row].window);
+    }
+    ShowWindow(switcherWindow, SW_HIDE);
+    clearSwitchList();
+    switcherState.cursor = 0;
+    switcherState.painted = 0;
+}
+
+static void runHandler(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // The message box runs a modal loop in which commands must go on working (nothing of this
+    // command remains to be done after it), so it does not count as a running handler.
+    if (message == WM_SWITCH_SHOW_VALUE) {
+        handleShowValue(wParam);
+        return;
+    }
+    int y = HIWORD(lParam); // client y, an unsigned 16-bit number
+    handlerRunning = true;
+    switch (message) {
+    case WM_SWITCH_FORWARD:
+        handleForward();
+        break;
+    case WM_SWITCH_COMMIT:
+        handleCommit();
+        break;
+    case WM_SWITCH_STEP_BACK:
+        handleStepBack();
+        break;
+    case WM_SWITCH_BACKWARD:
+        handleBackward();
+        break;
+    case WM_SWITCH_CANCEL:
+        handleCancel();
+        break;
+    case WM_MOUSEMOVE:
+        handleMouseMove(y);
+        break;
+    case WM_LBUTTONDOWN:
+        handleLeftButtonDown(y);
+        break;
+    case WM_LBUTTONUP:
+        handleLeftButtonUp(y);
+        break;
+    }
+    handlerRunning = false;
+}
+
+// A message that arrives while a handler runs, or while earlier ones still wait, is held so that
+// none runs in the middle of another and all run in the order of arrival. Should the queue ever be
+// full, the message is posted back to the window: it then runs after every held one, but it is not
+// lost.
+static void runOrHold(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (handlerRunning || messagesHeld()) {
+        if (!holdMessage(message, wParam, lParam)) {
+            PostMessageA(switcherWindow, message, wParam, lParam);
+        }
+        return;
+    }
+    runHandler(message, wParam, lParam);
+    HeldMessage next;
+    while (takeHeldMessage(&next)) {
+        runHandler(next.message, next.wParam, next.lParam);
+    }
+}
+
+static void handleTaskbarCreated()
+{
+    if (shellHandlers.taskbarCreated != NULL) {
+        shellHandlers.taskbarCreated();
+    }
+}
+
+static void handleTrayNotify(HWND window, LPARAM event)
+{
+    if (shellHandlers.trayNotify != NULL) {
+        shellHandlers.trayNotify(window, event);
+    }
+}
+
+LRESULT CALLBACK switcherWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // A registration that failed leaves the number 0, which is WM_NULL: that must not re-add the
+    // tray icon.
+    if (message == taskbarCreatedMessage && taskbarCreatedMessage != 0) {
+        handleTaskbarCreated();
+        return 0;
+    }
+    switch (message) {
+    case WM_SWITCH_FORWARD:
+    case WM_SWITCH_COMMIT:
+    case WM_SWITCH_STEP_BACK:
+    case WM_SWITCH_BACKWARD:
+    case WM_SWITCH_CANCEL:
+    case WM_SWITCH_SHOW_VALUE:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        runOrHold(message, wParam, lParam);
+        return 0;
+    case WM_TRAYNOTIFY:
+        handleTrayNotify(window, lParam);
+        return 0;
+    case WM_PAINT:
+        paintSwitcherWindow();
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,211 @@
+// The window list as a fill builds it from real top-level windows of this process.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <vector>
+
+#include "core/switcher_harness.h"
+#include "settings/settings.h"
+#include "support/test_windows.h"
+
+namespace {
+
+class WindowList : public SwitcherTest {
+protected:
+    static HICON listedIcon(HWND window)
+    {
+        for (int i = 0; i < switchEntryCount(); i++) {
+            if (switchList[i].window == window) {
+                return switchList[i].icon;
+            }
+        }
+        return NULL;
+    }
+};
+
+TEST_F(WindowList, ListsOnlyVisibleFramedTitledWindowsWithAnIcon)
+{
+    TestWindow plain = makeWindow("Plain");
+    TestWindow minimized = makeWindow("Minimized").minimized();
+    TestWindow tool = makeWindow("Tool").exStyle(WS_EX_TOOLWINDOW);
+    TestWindow ownedOverlapped = makeWindow("Owned overlapped").ownedBy(plain);
+    TestWindow invisible = makeWindow("Invisible").hidden();
+    TestWindow ownedPopup = makeWindow("Owned popup").style(WS_POPUP | WS_CAPTION).ownedBy(plain);
+    TestWindow frameless = makeWindow("Frameless").style(WS_POPUP);
+    TestWindow untitled = makeWindow("");
+    TestWindow zeroWidth = makeWindow("Zero width").style(WS_POPUP | WS_BORDER).size(0, 100);
+    TestWindow zeroHeight = makeWindow("Zero height").style(WS_POPUP | WS_BORDER).size(100, 0);
+    TestWindow iconless = makeWindow("Iconless").icons(NO_ICONS);
+
+    int count = fillSwitchList();
+
+    std::vector<HWND> windows = listed();
+    std::sort(windows.begin(), windows.end());
+    std::vector<HWND> expected = {plain, minimized, tool, ownedOverlapped};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(windows, expected);
+    EXPECT_EQ(count, 4);
+    EXPECT_EQ(listedIcon(plain), plain.icon(WINDOW_BIG_ICON));
+    EXPECT_TRUE(listInvariantsHold());
+}
+
+TEST_F(WindowList, AnyOneBitOfTheFrameStyleIsEnough)
+{
+    std::vector<TestWindow> windows;
+    for (DWORD bit : {WS_BORDER, WS_DLGFRAME, WS_SYSMENU, WS_THICKFRAME, WS_MINIMIZEBOX, WS_MAXIMIZEBOX}) {
+        windows.push_back(makeWindow("Frame bit").style(WS_POPUP | bit));
+    }
+
+    EXPECT_EQ(fillSwitchList(), 6);
+}
+
+TEST_F(WindowList, KeepsTheStackingOrderWithoutGaps)
+{
+    TestWindow top = makeWindow("Top");
+    TestWindow iconless = makeWindow("Iconless").icons(NO_ICONS);
+    TestWindow middle = makeWindow("Middle").onOwnThread();
+    TestWindow invisible = makeWindow("Invisible").hidden();
+    TestWindow bottom = makeWindow("Bottom");
+    ASSERT_TRUE(stackTopDown({top, iconless, middle, invisible, bottom}));
+
+    fillSwitchList();
+
+    EXPECT_EQ(listed(), (std::vector<HWND>{top, middle, bottom}));
+    EXPECT_TRUE(listInvariantsHold());
+}
+
+TEST_F(WindowList, FillingAgainAppendsOnlyNewWindows)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    ASSERT_TRUE(stackTopDown({alpha, beta}));
+    ASSERT_EQ(fillSwitchList(), 2);
+
+    TestWindow gamma = makeWindow("Gamma");
+    ASSERT_TRUE(stackTopDown({gamma, alpha, beta}));
+
+    EXPECT_EQ(fillSwitchList(), 3);
+    EXPECT_EQ(listed(), (std::vector<HWND>{alpha, beta, gamma}));
+    EXPECT_TRUE(listInvariantsHold());
+}
+
+// A null handle stands in every empty slot; it must never be taken for a listed window.
+TEST_F(WindowList, NullIsNeverListed)
+{
+    EXPECT_FALSE(switchListContains(NULL));
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    fillSwitchList();
+
+    EXPECT_FALSE(switchListContains(NULL));
+    EXPECT_TRUE(switchListContains(beta));
+    clearSwitchList();
+    EXPECT_FALSE(switchListContains(beta));
+    EXPECT_TRUE(listInvariantsHold());
+}
+
+TEST_F(WindowList, StopsAtSixtyThreeWindowsAndEndsTheEnumeration)
+{
+    std::vector<TestWindow> windows;
+    for (int i = 0; i < SWITCH_LIST_MAX + 7; i++) {
+        windows.push_back(makeWindow("Window " + std::to_string(i)).size(120, 80));
+    }
+    std::vector<HWND> stacking; // ours, topmost first
+    for (HWND w = GetTopWindow(NULL); w != NULL; w = GetWindow(w, GW_HWNDNEXT)) {
+        for (const TestWindow& t : windows) {
+            if (t.handle() == w) {
+                stacking.push_back(w);
+            }
+        }
+    }
+    ASSERT_EQ(stacking.size(), windows.size());
+
+    EXPECT_EQ(fillSwitchList(), SWITCH_LIST_MAX);
+
+    EXPECT_EQ(listed(), std::vector<HWND>(stacking.begin(), stacking.begin() + SWITCH_LIST_MAX));
+    EXPECT_EQ(switchList[SWITCH_LIST_MAX].window, (HWND)NULL);
+    // The windows behind the 63rd were never looked at: the enumeration ended at the first of them.
+    int asked = 0;
+    for (const TestWindow& t : windows) {
+        asked += t.iconQueries() > 0 ? 1 : 0;
+    }
+    EXPECT_EQ(asked, SWITCH_LIST_MAX);
+    EXPECT_FALSE(collectWindow(stacking.back(), 0));
+    EXPECT_TRUE(listInvariantsHold());
+}
+
+// Every scale but 1 draws large icons: the window's large icon, else its class's; small ones never.
+TEST_F(WindowList, LargeIconsComeFromTheWindowThenFromItsClass)
+{
+    TestWindow both = makeWindow("Both large").icons(WINDOW_BIG_ICON | CLASS_BIG_ICON | WINDOW_SMALL_ICON);
+    TestWindow classOnly = makeWindow("Class large").icons(CLASS_BIG_ICON | WINDOW_SMALL_ICON);
+    TestWindow smallWindow = makeWindow("Small window icon").icons(WINDOW_SMALL_ICON);
+    TestWindow smallClass = makeWindow("Small class icon").icons(CLASS_SMALL_ICON);
+    TestWindow smallBoth = makeWindow("Small icons").icons(WINDOW_SMALL_ICON | CLASS_SMALL_ICON);
+
+    for (int scale : {2, 3, 0, -5, INT_MAX}) {
+        settings.iconScale = scale;
+        SCOPED_TRACE("iconScale " + std::to_string(scale));
+        fillSwitchList();
+
+        EXPECT_EQ(switchEntryCount(), 2);
+        EXPECT_EQ(listedIcon(both), both.icon(WINDOW_BIG_ICON));
+        EXPECT_EQ(listedIcon(classOnly), classOnly.icon(CLASS_BIG_ICON));
+        clearSwitchList();
+    }
+}
+
+// Scale 1: the window's small icon, its class's small icon, then the large ones as a fallback.
+TEST_F(WindowList, SmallIconsFallBackToLargeOnes)
+{
+    settings.iconScale = 1;
+    TestWindow all = makeWindow("All").icons(WINDOW_SMALL_ICON | CLASS_SMALL_ICON | WINDOW_BIG_ICON);
+    TestWindow classSmall = makeWindow("Class small").icons(CLASS_SMALL_ICON | WINDOW_BIG_ICON | CLASS_BIG_ICON);
+    TestWindow bigOnly = makeWindow("Large only").icons(WINDOW_BIG_ICON);
+    TestWindow classBigOnly = makeWindow("Class large only").icons(CLASS_BIG_ICON);
+
+    EXPECT_EQ(fillSwitchList(), 4);
+
+    EXPECT_EQ(listedIcon(all), all.icon(WINDOW_SMALL_ICON));
+    EXPECT_EQ(listedIcon(classSmall), classSmall.icon(CLASS_SMALL_ICON));
+    EXPECT_EQ(listedIcon(bigOnly), bigOnly.icon(WINDOW_BIG_ICON));
+    EXPECT_NE(listedIcon(classBigOnly), (HICON)NULL);
+}
+
+// Hung applications answer no icon query. However many there are, they may hold a fill up for about
+// a tenth of a second in all; an unanswered query counts as no icon and the class icon is tried.
+// Once that time is spent, the hung windows further down are not asked at all.
+TEST_F(WindowList, HungApplicationsHoldAFillUpOnlyBriefly)
+{
+    constexpr int HUNG = 20;
+    TestWindow first = makeWindow("First");
+    std::vector<TestWindow> hung;
+    for (int i = 0; i < HUNG; i++) {
+        unsigned icons = i < 2 ? (WINDOW_BIG_ICON | CLASS_BIG_ICON) : WINDOW_BIG_ICON;
+        hung.push_back(makeWindow("Hung " + std::to_string(i)).icons(icons).hangOnIconQuery());
+    }
+    TestWindow last = makeWindow("Last").icons(WINDOW_BIG_ICON | CLASS_BIG_ICON);
+    std::vector<HWND> order = {first};
+    order.insert(order.end(), hung.begin(), hung.end());
+    order.push_back(last);
+    ASSERT_TRUE(stackTopDown(order));
+
+    DWORD taken = millisecondsTaken([] { fillSwitchList(); });
+    std::printf("fill with %d hung applications: %lu ms\n", HUNG, taken);
+
+    int asked = 0;
+    for (TestWindow& h : hung) {
+        asked += h.iconQueries() > 0 ? 1 : 0;
+        h.release();
+    }
+    EXPECT_LT(taken, 1000u);
+    EXPECT_LE(asked, 5);
+    EXPECT_EQ(listed(), (std::vector<HWND>{first, hung[0], hung[1], last}));
+    EXPECT_EQ(listedIcon(first), first.icon(WINDOW_BIG_ICON));
+    EXPECT_EQ(listedIcon(hung[0]), hung[0].icon(CLASS_BIG_ICON));
+    EXPECT_EQ(listedIcon(hung[1]), hung[1].icon(CLASS_BIG_ICON));
+}
+
+} // namespace

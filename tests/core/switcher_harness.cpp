@@ -1,0 +1,311 @@
+#include "core/switcher_harness.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/activation.h"
+#include "core/painting.h"
+#include "hook/hook_contract.h"
+#include "settings/settings.h"
+#include "support/pump.h"
+
+namespace {
+
+// The pointer is parked in a corner where no fixture window and no switcher ever appears, so that no
+// window shown under it gets mouse moves the test did not send.
+constexpr int POINTER_PARK_X = 1010;
+constexpr int POINTER_PARK_Y = 8;
+constexpr DWORD BOX_WAIT_MS = 10000;
+
+// Start-up's window class and window, as the program registers and creates them.
+void createSwitcherWindow()
+{
+    HINSTANCE instance = GetModuleHandleA(NULL);
+    WNDCLASSA windowClass = {};
+    windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+    windowClass.lpfnWndProc = switcherWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_MENU);
+    windowClass.lpszClassName = "Vyr";
+    RegisterClassA(&windowClass); // once per process; later tests find it registered
+    int width = GetSystemMetrics(SM_CXSCREEN);
+    int height = GetSystemMetrics(SM_CYSCREEN);
+    switcherWindow = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, "Vyr", "Vyr", WS_POPUP | WS_DLGFRAME,
+                                     width / 2, (height - 500) / 2, 0, 500, NULL, NULL, instance, NULL);
+    ShowWindow(switcherWindow, SW_HIDE);
+}
+
+} // namespace
+
+void SwitcherTest::SetUp()
+{
+    settings.mouseSelect = DEFAULT_MOUSE_SELECT;
+    settings.iconScale = DEFAULT_ICON_SCALE;
+    settings.listWidth = DEFAULT_LIST_WIDTH;
+    taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+    setForeMessage = RegisterWindowMessageA(SET_FORE_MESSAGE_NAME);
+    shellHandlers = ShellHandlers{};
+    switcherState = SwitcherState{};
+    std::memset(switchList, 0, sizeof switchList);
+    createSwitcherWindow();
+    ASSERT_NE(switcherWindow, (HWND)NULL);
+    SetCursorPos(POINTER_PARK_X, POINTER_PARK_Y);
+    pumpPendingMessages();
+}
+
+void SwitcherTest::TearDown()
+{
+    send(WM_SWITCH_CANCEL);
+    DestroyWindow(switcherWindow);
+    switcherWindow = NULL;
+    pumpPendingMessages();
+}
+
+LRESULT SwitcherTest::send(UINT message, WPARAM wParam)
+{
+    return SendMessageA(switcherWindow, message, wParam, 0);
+}
+
+LRESULT SwitcherTest::mouse(UINT message, int y)
+{
+    return SendMessageA(switcherWindow, message, 0, MAKELPARAM(20, y));
+}
+
+std::vector<HWND> SwitcherTest::listed()
+{
+    std::vector<HWND> windows;
+    for (int i = 0; i < switchEntryCount(); i++) {
+        windows.push_back(switchList[i].window);
+    }
+    return windows;
+}
+
+int SwitcherTest::rowMiddle(int row)
+{
+    return (int)(row * rowHeight() + rowHeight() / 2);
+}
+
+::testing::AssertionResult bringToForeground(HWND window)
+{
+    SetForegroundWindow(window);
+    if (pumpUntil([window] { return GetForegroundWindow() == window; })) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "the window did not become the foreground window";
+}
+
+static bool isTopmost(HWND window)
+{
+    return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+static bool stackedInOrder(const std::vector<HWND>& order)
+{
+    size_t next = 0;
+    for (HWND w = GetTopWindow(NULL); w != NULL && next < order.size(); w = GetWindow(w, GW_HWNDNEXT)) {
+        if (std::find(order.begin(), order.end(), w) == order.end()) {
+            continue;
+        }
+        if (w != order[next]) {
+            return false;
+        }
+        next++;
+    }
+    return next == order.size();
+}
+
+// Each window is put right behind the one before it. Wine's X11 driver settles the stacking of
+// windows of several threads only after their threads have seen the X server's answer, so the order
+// is checked after a pause and laid again if it did not hold.
+::testing::AssertionResult stackTopDown(std::initializer_list<HWND> windows)
+{
+    return stackTopDown(std::vector<HWND>(windows));
+}
+
+::testing::AssertionResult stackTopDown(const std::vector<HWND>& order)
+{
+    for (int attempt = 0; attempt < 10; attempt++) {
+        HWND previous = NULL;
+        for (HWND window : order) {
+            HWND after = previous;
+            if (previous == NULL || isTopmost(previous) != isTopmost(window)) {
+                after = isTopmost(window) ? HWND_TOPMOST : HWND_TOP;
+            }
+            SetWindowPos(window, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            previous = window;
+        }
+        pumpUntil([] { return false; }, 100);
+        if (stackedInOrder(order)) {
+            return ::testing::AssertionSuccess();
+        }
+    }
+    return ::testing::AssertionFailure() << "the windows did not keep the stacking order";
+}
+
+static ::testing::AssertionResult listInvariantsHold(int count)
+{
+    for (int i = 0; i < SWITCH_LIST_SLOTS; i++) {
+        bool filled = i < count;
+        if (filled != (switchList[i].window != NULL) || filled != (switchList[i].icon != NULL)) {
+            return ::testing::AssertionFailure() << "slot " << i << " breaks the prefix of " << count;
+        }
+        for (int j = 0; j < i && filled; j++) {
+            if (switchList[j].window == switchList[i].window) {
+                return ::testing::AssertionFailure() << "slots " << j << " and " << i << " hold one window";
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult listInvariantsHold()
+{
+    return listInvariantsHold(switchEntryCount());
+}
+
+::testing::AssertionResult switcherInvariantsHold()
+{
+    int count = switchEntryCount();
+    ::testing::AssertionResult list = listInvariantsHold(count);
+    if (!list) {
+        return list;
+    }
+    const SwitcherState& s = switcherState;
+    bool shown = IsWindowVisible(switcherWindow) != FALSE;
+    if (s.painted == 0) {
+        if (shown || count != 0 || s.cursor != 0) {
+            return ::testing::AssertionFailure() << "closed, yet shown " << shown << ", count " << count
+                                                 << ", cursor " << s.cursor;
+        }
+    } else if (s.painted == 1) {
+        if (!shown || count < 2 || s.cursor < 0 || s.cursor >= count || s.previousCursor < NO_ROW ||
+            s.previousCursor >= count) {
+            return ::testing::AssertionFailure() << "open, yet shown " << shown << ", count " << count
+                                                 << ", cursor " << s.cursor << ", previous "
+                                                 << s.previousCursor;
+        }
+    } else {
+        return ::testing::AssertionFailure() << "painted is " << s.painted;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+DWORD millisecondsTaken(const std::function<void()>& call)
+{
+    DWORD started = GetTickCount();
+    call();
+    return GetTickCount() - started;
+}
+
+ForegroundVacancy::ForegroundVacancy()
+    : successor_(makeWindow("Successor").icons(NO_ICONS).onOwnThread())
+{
+    SetWindowPos(successor_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    pumpUntil([] { return false; }, 100);
+    successor_.hang();
+}
+
+ForegroundVacancy::~ForegroundVacancy()
+{
+    successor_.release();
+}
+
+::testing::AssertionResult ForegroundVacancy::leaveNow()
+{
+    HWND popup = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, "Static", "Popup", WS_POPUP | WS_DLGFRAME, 0, 0,
+                                 50, 50, NULL, NULL, GetModuleHandleA(NULL), NULL);
+    SetWindowPos(popup, HWND_TOPMOST, 0, 0, 50, 50, SWP_SHOWWINDOW);
+    ShowWindow(popup, SW_HIDE);
+    DestroyWindow(popup);
+    if (GetForegroundWindow() == NULL) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "a foreground window remained";
+}
+
+MessageBoxWatcher::MessageBoxWatcher(std::function<void()> whileOpen) : whileOpen_(std::move(whileOpen))
+{
+    thread_ = std::thread([this] { watch(); });
+}
+
+MessageBoxWatcher::~MessageBoxWatcher()
+{
+    join();
+}
+
+void MessageBoxWatcher::join()
+{
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+struct BoxSearch {
+    DWORD process;
+    HWND found;
+};
+
+static BOOL CALLBACK checkForMessageBox(HWND window, LPARAM parameter)
+{
+    auto* search = (BoxSearch*)parameter;
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (process == search->process && IsWindowVisible(window) && std::strcmp(className, "#32770") == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static HWND findOwnMessageBox()
+{
+    BoxSearch search = {GetCurrentProcessId(), NULL};
+    EnumWindows(checkForMessageBox, (LPARAM)&search);
+    return search.found;
+}
+
+static BOOL CALLBACK collectStaticText(HWND child, LPARAM parameter)
+{
+    char className[64] = "";
+    GetClassNameA(child, className, sizeof className);
+    if (lstrcmpiA(className, "Static") == 0) {
+        char text[256] = "";
+        GetWindowTextA(child, text, sizeof text);
+        if (text[0] != '\0') {
+            ((std::vector<std::string>*)parameter)->push_back(text);
+        }
+    }
+    return TRUE;
+}
+
+void MessageBoxWatcher::watch()
+{
+    HWND box = NULL;
+    DWORD started = GetTickCount();
+    while (box == NULL && GetTickCount() - started < BOX_WAIT_MS) {
+        box = findOwnMessageBox();
+        if (box == NULL) {
+            Sleep(10);
+        }
+    }
+    if (box == NULL) {
+        return;
+    }
+    sawBox = true;
+    char text[256] = "";
+    GetWindowTextA(box, text, sizeof text);
+    caption = text;
+    owner = GetWindow(box, GW_OWNER);
+    EnumChildWindows(box, collectStaticText, (LPARAM)&texts);
+    if (whileOpen_) {
+        whileOpen_();
+    }
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(box, IDOK));
+    started = GetTickCount();
+    while (IsWindow(box) && GetTickCount() - started < BOX_WAIT_MS) {
+        Sleep(10);
+    }
+}

@@ -1,0 +1,470 @@
+// The switcher state machine driven through its real window by the hook library's commands and the
+// mouse messages, over real windows of this process.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <climits>
+
+#include "core/activation.h"
+#include "core/held_messages.h"
+#include "core/painting.h"
+#include "core/switcher_harness.h"
+#include "hook/hook_contract.h"
+#include "settings/settings.h"
+#include "support/pump.h"
+#include "support/test_windows.h"
+
+namespace {
+
+class Switcher : public SwitcherTest {
+protected:
+    // Stacks the windows, makes `foreground` the foreground window (none: a window that is not
+    // listed), opens the switcher and returns the highlighted entry.
+    int openOn(std::initializer_list<HWND> order, HWND foreground)
+    {
+        TestWindow stranger = makeWindow("Stranger").icons(NO_ICONS);
+        EXPECT_TRUE(bringToForeground(foreground != NULL ? foreground : stranger.handle()));
+        EXPECT_TRUE(stackTopDown(order));
+        send(WM_SWITCH_FORWARD);
+        EXPECT_EQ(listed(), std::vector<HWND>(order));
+        EXPECT_TRUE(isOpen());
+        return switcherState.cursor;
+    }
+
+    // Moves the highlight forward onto the window.
+    static void highlight(HWND window)
+    {
+        for (int i = 0; i < SWITCH_LIST_MAX && switchList[switcherState.cursor].window != window; i++) {
+            send(WM_SWITCH_FORWARD);
+        }
+        ASSERT_EQ(switchList[switcherState.cursor].window, window);
+    }
+};
+
+// A command that fires once, from the window's thread, the first time the window is asked.
+std::function<void()> sendOnce(std::vector<UINT> commands)
+{
+    auto fired = std::make_shared<std::atomic<bool>>(false);
+    return [fired, commands] {
+        if (!fired->exchange(true)) {
+            for (UINT command : commands) {
+                SendMessageA(switcherWindow, command, 0, 0);
+            }
+        }
+    };
+}
+
+// --- Opening and the initial highlight
+
+TEST_F(Switcher, OpensOnTheEntryAfterTheForegroundWindowPassingOverTopMostOnes)
+{
+    TestWindow topmost = makeWindow("Top-most").topmost();
+    TestWindow foreground = makeWindow("Foreground");
+    TestWindow after = makeWindow("After");
+
+    EXPECT_EQ(openOn({topmost, foreground, after}, foreground), 2);
+    EXPECT_EQ(switcherState.previousCursor, NO_ROW);
+}
+
+TEST_F(Switcher, OpensOnTheEntryBeforeTheForegroundWindowWhenNoneFollows)
+{
+    TestWindow topmost = makeWindow("Top-most").topmost();
+    TestWindow foreground = makeWindow("Foreground");
+
+    EXPECT_EQ(openOn({topmost, foreground}, foreground), 0);
+}
+
+TEST_F(Switcher, OpensOnTheNextTopMostWindowWhenATopMostOneIsTheForeground)
+{
+    TestWindow first = makeWindow("Top-most foreground").topmost();
+    TestWindow second = makeWindow("Top-most").topmost();
+    TestWindow plain = makeWindow("Plain");
+
+    EXPECT_EQ(openOn({first, second, plain}, first), 1);
+}
+
+TEST_F(Switcher, OpensOnTheEntryAfterTheForegroundWindowAtTheHead)
+{
+    TestWindow foreground = makeWindow("Foreground");
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+
+    EXPECT_EQ(openOn({foreground, alpha, beta}, foreground), 1);
+}
+
+// The scan stops at the first window that is not top-most, whatever follows it.
+TEST_F(Switcher, OpensOnTheForegroundWindowItselfBehindAPlainWindow)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow foreground = makeWindow("Foreground");
+    TestWindow beta = makeWindow("Beta");
+
+    EXPECT_EQ(openOn({alpha, foreground, beta}, foreground), 1);
+}
+
+TEST_F(Switcher, OpensOnTheFirstEntryWhenTheForegroundWindowIsNotListed)
+{
+    TestWindow topmost = makeWindow("Top-most").topmost();
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+
+    EXPECT_EQ(openOn({topmost, alpha, beta}, NULL), 0);
+}
+
+TEST_F(Switcher, BackwardOpensOnTheLastEntry)
+{
+    std::vector<TestWindow> windows;
+    for (int i = 0; i < 5; i++) {
+        windows.push_back(makeWindow("Window " + std::to_string(i)));
+    }
+
+    send(WM_SWITCH_BACKWARD);
+
+    ASSERT_EQ(switchEntryCount(), 5);
+    EXPECT_TRUE(isOpen());
+    EXPECT_TRUE(IsWindowVisible(switcherWindow));
+    EXPECT_EQ(switcherState.cursor, 4);
+    EXPECT_EQ(switcherState.previousCursor, NO_ROW);
+}
+
+TEST_F(Switcher, ShowsNothingWithFewerThanTwoWindows)
+{
+    TestWindow only = makeWindow("Only");
+    ASSERT_TRUE(bringToForeground(only));
+
+    for (UINT command : {WM_SWITCH_FORWARD, WM_SWITCH_COMMIT, WM_SWITCH_BACKWARD, WM_SWITCH_STEP_BACK,
+                         WM_SWITCH_COMMIT, WM_SWITCH_CANCEL}) {
+        send(command);
+        EXPECT_FALSE(isOpen());
+        EXPECT_TRUE(switcherInvariantsHold());
+    }
+    EXPECT_EQ(GetForegroundWindow(), only.handle());
+}
+
+// --- Moving the highlight
+
+TEST_F(Switcher, HighlightWrapsAroundBothWays)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    TestWindow gamma = makeWindow("Gamma");
+    ASSERT_EQ(openOn({alpha, beta, gamma}, alpha), 1);
+
+    struct Step {
+        UINT command;
+        int cursor;
+        int previous;
+    };
+    for (Step step : {Step{WM_SWITCH_FORWARD, 2, 1}, Step{WM_SWITCH_FORWARD, 0, 2},
+                      Step{WM_SWITCH_STEP_BACK, 2, 0}, Step{WM_SWITCH_BACKWARD, 1, 2},
+                      Step{WM_SWITCH_STEP_BACK, 0, 1}, Step{WM_SWITCH_BACKWARD, 2, 0}}) {
+        EXPECT_EQ(send(step.command), 0);
+        EXPECT_EQ(switcherState.cursor, step.cursor);
+        EXPECT_EQ(switcherState.previousCursor, step.previous);
+        EXPECT_TRUE(switcherInvariantsHold());
+    }
+}
+
+// --- Closing
+
+TEST_F(Switcher, CancelClosesWithoutActivating)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    ASSERT_EQ(openOn({alpha, beta}, alpha), 1);
+    ForegroundVacancy vacancy;
+
+    send(WM_SWITCH_CANCEL);
+    pumpPendingMessages();
+
+    EXPECT_TRUE(switcherInvariantsHold());
+    EXPECT_FALSE(isOpen());
+    EXPECT_EQ(GetForegroundWindow(), (HWND)NULL);
+    send(WM_SWITCH_CANCEL);
+    EXPECT_TRUE(switcherInvariantsHold());
+}
+
+// Once the switcher is hidden there is often no foreground window: the chosen window must still
+// come up, restored if it was minimized.
+TEST_F(Switcher, CommitBringsUpTheHighlightedWindowRestoredFromMinimized)
+{
+    TestWindow alpha = makeWindow("Alpha").onOwnThread();
+    TestWindow minimized = makeWindow("Minimized").minimized().onOwnThread();
+    ASSERT_TRUE(bringToForeground(alpha));
+    send(WM_SWITCH_FORWARD);
+    ASSERT_TRUE(isOpen());
+    highlight(minimized);
+    ForegroundVacancy vacancy;
+
+    send(WM_SWITCH_COMMIT);
+
+    EXPECT_TRUE(switcherInvariantsHold());
+    EXPECT_TRUE(pumpUntil([&] { return !IsIconic(minimized) && GetForegroundWindow() == minimized; }));
+}
+
+// --- The mouse
+
+TEST_F(Switcher, HoveringMovesTheHighlightFromTheSixthMoveOn)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    TestWindow gamma = makeWindow("Gamma");
+    ASSERT_EQ(openOn({alpha, beta, gamma}, alpha), 1);
+
+    for (int move = 1; move <= 5; move++) {
+        mouse(WM_MOUSEMOVE, rowMiddle(2));
+        EXPECT_EQ(switcherState.cursor, 1) << "move " << move;
+    }
+    EXPECT_EQ(mouse(WM_MOUSEMOVE, rowMiddle(2)), 0);
+    EXPECT_EQ(switcherState.cursor, 2);
+    EXPECT_EQ(switcherState.previousCursor, 1);
+    // The move is painted before the handler returns, like a command's.
+    EXPECT_FALSE(GetUpdateRect(switcherWindow, NULL, FALSE));
+
+    mouse(WM_MOUSEMOVE, rowMiddle(3)); // under the last row
+    mouse(WM_MOUSEMOVE, 1);            // above the first
+    EXPECT_EQ(switcherState.cursor, 2);
+    mouse(WM_MOUSEMOVE, rowMiddle(0));
+    EXPECT_EQ(switcherState.cursor, 0);
+    EXPECT_EQ(switcherState.previousCursor, 2);
+    EXPECT_TRUE(switcherInvariantsHold());
+}
+
+TEST_F(Switcher, WithoutHoverSelectionMovesFollowOnlyAfterAPressOnAnotherRow)
+{
+    settings.mouseSelect = 0;
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    TestWindow gamma = makeWindow("Gamma");
+    ASSERT_EQ(openOn({alpha, beta, gamma}, alpha), 1);
+
+    for (int move = 0; move < 10; move++) {
+        mouse(WM_MOUSEMOVE, rowMiddle(2));
+    }
+    EXPECT_EQ(switcherState.cursor, 1);
+    mouse(WM_LBUTTONDOWN, rowMiddle(1)); // the highlighted row: nothing at all
+    EXPECT_EQ(switcherState.mouseDrag, 0);
+    mouse(WM_LBUTTONDOWN, rowMiddle(0));
+    EXPECT_EQ(switcherState.cursor, 0);
+    EXPECT_EQ(switcherState.previousCursor, 1);
+    EXPECT_EQ(switcherState.mouseDrag, 1);
+    mouse(WM_MOUSEMOVE, rowMiddle(2));
+    EXPECT_EQ(switcherState.cursor, 2);
+
+    // The press still counts after a close and an opening by WM_SWITCH_BACKWARD ...
+    send(WM_SWITCH_CANCEL);
+    send(WM_SWITCH_BACKWARD);
+    ASSERT_TRUE(isOpen());
+    mouse(WM_MOUSEMOVE, rowMiddle(0));
+    EXPECT_EQ(switcherState.cursor, 0);
+
+    // ... but not after an opening by WM_SWITCH_FORWARD.
+    send(WM_SWITCH_CANCEL);
+    send(WM_SWITCH_FORWARD);
+    ASSERT_TRUE(isOpen());
+    int opened = switcherState.cursor;
+    for (int move = 0; move < 10; move++) {
+        mouse(WM_MOUSEMOVE, rowMiddle(opened == 2 ? 1 : 2));
+    }
+    EXPECT_EQ(switcherState.cursor, opened);
+    EXPECT_TRUE(switcherInvariantsHold());
+}
+
+TEST_F(Switcher, ReleaseOnTheHighlightedRowActivatesItsWindowAndCloses)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta").onOwnThread();
+    ASSERT_EQ(openOn({alpha, beta}, alpha), 1);
+
+    mouse(WM_LBUTTONDOWN, rowMiddle(1));
+    mouse(WM_LBUTTONUP, rowMiddle(1));
+
+    EXPECT_TRUE(switcherInvariantsHold());
+    EXPECT_FALSE(isOpen());
+    EXPECT_TRUE(pumpUntil([&] { return GetForegroundWindow() == beta; }));
+}
+
+TEST_F(Switcher, ReleaseUnderTheLastRowClosesWithoutActivating)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    ASSERT_EQ(openOn({alpha, beta}, alpha), 1);
+
+    ForegroundVacancy vacancy;
+
+    mouse(WM_LBUTTONUP, 2); // above the first row: nothing
+    EXPECT_TRUE(isOpen());
+    mouse(WM_LBUTTONUP, (int)(2 * rowHeight() + 3)); // the strip under the last row
+    pumpPendingMessages();
+
+    EXPECT_TRUE(switcherInvariantsHold());
+    EXPECT_FALSE(isOpen());
+    EXPECT_EQ(GetForegroundWindow(), (HWND)NULL);
+}
+
+TEST_F(Switcher, HitTestFollowsTheRowHeight)
+{
+    for (int y : {0, 1, 2}) {
+        EXPECT_EQ(hitTestRow(y), NO_ROW);
+    }
+    EXPECT_EQ(hitTestRow(3), 0);
+    EXPECT_EQ(hitTestRow(35), 0);
+    EXPECT_EQ(hitTestRow(36), 1);
+    settings.iconScale = 1;
+    EXPECT_EQ(hitTestRow(19), 0);
+    EXPECT_EQ(hitTestRow(20), 1);
+    settings.iconScale = 3;
+    EXPECT_EQ(hitTestRow(52), 1);
+}
+
+// Settings arrive unchecked: the row height is computed without overflow for every value, and the
+// quotient is what the formula gives.
+TEST_F(Switcher, HitTestCopesWithAnyIconScale)
+{
+    settings.iconScale = INT_MAX;
+    EXPECT_EQ(hitTestRow(65535), 0);
+    settings.iconScale = INT_MIN;
+    EXPECT_EQ(hitTestRow(65535), 0);
+    settings.iconScale = 0; // rows of 4 pixels
+    EXPECT_EQ(hitTestRow(65535), 16383);
+    settings.iconScale = -1; // a row height of -12
+    EXPECT_EQ(hitTestRow(24), -2);
+    EXPECT_EQ(hitTestRow(11), 0);
+    settings.iconScale = INT_MAX / 16 + 1;
+    EXPECT_EQ(hitTestRow(65535), 0);
+}
+
+// --- The value box
+
+TEST_F(Switcher, ShowValueShowsWParamAsASignedNumber)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    ASSERT_EQ(openOn({alpha, beta}, alpha), 1);
+
+    struct Case {
+        WPARAM value;
+        const char* text;
+    };
+    for (Case c : {Case{42, "42"}, Case{0xFFFFFFFF, "-1"}}) {
+        MessageBoxWatcher watcher;
+        EXPECT_EQ(send(WM_SWITCH_SHOW_VALUE, c.value), 0);
+        watcher.join();
+        ASSERT_TRUE(watcher.sawBox);
+        EXPECT_EQ(watcher.caption, "Vyr");
+        EXPECT_EQ(watcher.owner, (HWND)NULL);
+        EXPECT_EQ(watcher.texts, std::vector<std::string>{c.text});
+    }
+    EXPECT_TRUE(isOpen());
+    EXPECT_EQ(switcherState.cursor, 1);
+}
+
+TEST_F(Switcher, CommandsWorkWhileTheValueIsShown)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    int paintedMeanwhile = -1;
+    MessageBoxWatcher watcher([&] {
+        SendMessageA(switcherWindow, WM_SWITCH_FORWARD, 0, 0);
+        paintedMeanwhile = switcherState.painted;
+    });
+
+    send(WM_SWITCH_SHOW_VALUE, 7);
+    watcher.join();
+
+    ASSERT_TRUE(watcher.sawBox);
+    EXPECT_EQ(paintedMeanwhile, 1);
+    EXPECT_TRUE(isOpen());
+}
+
+// --- The dispatch
+
+int taskbarCreatedCalls;
+std::vector<std::pair<HWND, LPARAM>> trayNotifications;
+
+TEST_F(Switcher, HandsTheTrayAndTaskbarMessagesToTheShell)
+{
+    taskbarCreatedCalls = 0;
+    trayNotifications.clear();
+    EXPECT_EQ(SendMessageA(switcherWindow, taskbarCreatedMessage, 0, 0), 0); // no handler yet
+    EXPECT_EQ(SendMessageA(switcherWindow, WM_TRAYNOTIFY, 0, WM_RBUTTONUP), 0);
+
+    shellHandlers.taskbarCreated = [] { taskbarCreatedCalls++; };
+    shellHandlers.trayNotify = [](HWND window, LPARAM event) { trayNotifications.push_back({window, event}); };
+    EXPECT_EQ(SendMessageA(switcherWindow, taskbarCreatedMessage, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(switcherWindow, WM_TRAYNOTIFY, 0, WM_RBUTTONUP), 0);
+    SendMessageA(switcherWindow, WM_NULL, 0, 0);
+
+    EXPECT_EQ(taskbarCreatedCalls, 1);
+    ASSERT_EQ(trayNotifications.size(), 1u);
+    EXPECT_EQ(trayNotifications[0].first, switcherWindow);
+    EXPECT_EQ(trayNotifications[0].second, WM_RBUTTONUP);
+}
+
+// --- Re-entrance: commands sent while a handler waits on another thread
+
+TEST_F(Switcher, ACommandSentWhileAFillWaitsRunsAfterTheFill)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    TestWindow asker = makeWindow("Asker").onOwnThread().onIconQuery(sendOnce({WM_SWITCH_FORWARD}));
+
+    EXPECT_EQ(openOn({alpha, beta, asker}, alpha), 2) << "the held forward moved on from 1";
+    EXPECT_EQ(switcherState.previousCursor, 1);
+    EXPECT_TRUE(switcherInvariantsHold());
+}
+
+TEST_F(Switcher, CommandsSentWhileAFillWaitsRunInTheirOrder)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    TestWindow asker =
+        makeWindow("Asker").onOwnThread().onIconQuery(sendOnce({WM_SWITCH_CANCEL, WM_SWITCH_FORWARD}));
+    ASSERT_TRUE(bringToForeground(alpha));
+    ASSERT_TRUE(stackTopDown({alpha, beta, asker}));
+
+    send(WM_SWITCH_FORWARD);
+
+    // Opened, closed by the cancel, and opened afresh by the forward.
+    EXPECT_TRUE(isOpen());
+    EXPECT_EQ(switcherState.previousCursor, NO_ROW);
+    EXPECT_EQ(switchEntryCount(), 3);
+    EXPECT_TRUE(switcherInvariantsHold());
+}
+
+TEST_F(Switcher, NoCommandIsLostWhenManyArriveDuringAFill)
+{
+    constexpr int SENT = HELD_MESSAGE_SLOTS + 8;
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    TestWindow asker =
+        makeWindow("Asker").onOwnThread().onIconQuery(sendOnce(std::vector<UINT>(SENT, WM_SWITCH_FORWARD)));
+
+    openOn({alpha, beta, asker}, alpha); // on entry 1
+    pumpPendingMessages();
+
+    EXPECT_EQ(switcherState.cursor, (1 + SENT) % 3);
+    EXPECT_TRUE(switcherInvariantsHold());
+}
+
+// The commit's request is sent to the foreground window; while it waits, that window's thread sends a
+// command, which must find the commit complete.
+TEST_F(Switcher, ACommandSentWhileTheCommitWaitsRunsAfterIt)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    TestWindow requested =
+        makeWindow("Requested").onOwnThread().onReceive(setForeMessage, sendOnce({WM_SWITCH_FORWARD}));
+    send(WM_SWITCH_FORWARD);
+    ASSERT_TRUE(isOpen());
+    ASSERT_TRUE(bringToForeground(requested));
+
+    send(WM_SWITCH_COMMIT);
+
+    EXPECT_EQ(requested.received(setForeMessage).size(), 1u);
+    EXPECT_TRUE(isOpen()) << "the held forward opened the switcher again";
+    EXPECT_EQ(switchEntryCount(), 3);
+    EXPECT_TRUE(switcherInvariantsHold());
+}
+
+} // namespace
