@@ -19,6 +19,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR, int)
     registerMessages();
     shellHandlers.taskbarCreated = onTaskbarCreated;
     shellHandlers.trayNotify = onTrayNotify;
+    shellHandlers.endRequested = endProgram;
     // Without its window the program could neither show a switch nor be ended: end now, before a
     // hook or an icon exists.
     if (createSwitcherWindow(instance) == NULL) {

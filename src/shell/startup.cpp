@@ -129,3 +129,8 @@ int runMessageLoop()
     }
     return message.message == WM_QUIT ? (int)message.wParam : 0;
 }
+
+void endProgram()
+{
+    PostQuitMessage(0);
+}

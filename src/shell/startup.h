@@ -18,3 +18,6 @@ void resetSwitcher();
 void emptyAllSwitchListSlots();
 // The loop of the process; returns the exit code that WM_QUIT carries.
 int runMessageLoop();
+// Ends the loop: the tray menu's exit command and an ending request from a newer instance. The
+// shut-down that follows removes the hook and the tray icon; the exit code is 0.
+void endProgram();

@@ -7,6 +7,7 @@
 #include "settings/settings_dialog.h"
 #include "shell/language.h"
 #include "shell/shell.h"
+#include "shell/startup.h"
 
 NOTIFYICONDATAA trayIconData;
 
@@ -64,7 +65,7 @@ void showTrayMenu(HWND window)
     if (command == IDM_OPTIONS) {
         openSettingsDialog();
     } else if (command == IDM_EXIT) {
-        PostQuitMessage(0);
+        endProgram();
     }
 }
 
