@@ -69,7 +69,7 @@ TEST_F(Placement, SizeFollowsRowsIconScaleAndWidth)
 TEST_F(Placement, ComesUpAboveTopMostWindowsOpenedSinceStartUp)
 {
     addEntries(2);
-    HWND other = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "Vyr", "other", WS_POPUP | WS_VISIBLE, 300, 250,
+    HWND other = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "STATIC", "other", WS_POPUP | WS_VISIBLE, 300, 250,
                                  400, 300, NULL, NULL, GetModuleHandleA(NULL), NULL);
     ASSERT_NE(other, (HWND)NULL);
     placeSwitcherWindow(2);
