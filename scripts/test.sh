@@ -6,12 +6,12 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" release ubsan
-# One session for both runs; the tests run one at a time because they share one desktop, its
-# foreground window and its keyboard.
-"$root/scripts/wine-session.sh" tests bash -c '
-  status=0
-  for config in release ubsan; do
-    echo "== tests: $config"
-    ctest --test-dir "$0/build/$config" --output-on-failure "${@}" || status=1
-  done
-  exit $status' "$root" "$@"
+# A fresh session for each configuration, so neither inherits the other's desktop; within one, the
+# tests run one at a time because they share one desktop, its foreground window and its keyboard.
+status=0
+for config in release ubsan; do
+  echo "== tests: $config"
+  "$root/scripts/wine-session.sh" tests ctest --test-dir "$root/build/$config" --output-on-failure "$@" ||
+    status=1
+done
+exit $status

@@ -1,0 +1,238 @@
+// The switcher window's pixels as a user sees them: the rows' bands, icons and titles after an
+// opening, and what a highlight step redraws and what it leaves alone.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "core/painting.h"
+#include "core/switch_list.h"
+#include "core/switcher.h"
+#include "settings/settings.h"
+#include "switcher_window.h"
+
+namespace {
+
+using FullPaint = SwitcherWindowTest;
+using IncrementalPaint = SwitcherWindowTest;
+using RowTitle = SwitcherWindowTest;
+
+const COLORREF BLACK = RGB(0, 0, 0);
+
+// Every pixel of the client area outside the rows' bands, i.e. the margins.
+int marginPixelsOtherThan(const Capture& shot, int rows, COLORREF colour)
+{
+    int wrong = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            bool inBands = x >= 1 && x <= settings.listWidth - 8 && y >= 1 && y <= rows * rowHeight();
+            wrong += !inBands && shot.at(x, y) != colour;
+        }
+    }
+    return wrong;
+}
+
+TEST_F(FullPaint, OpeningDrawsEveryRowAndHighlightsTheCursor)
+{
+    addEntries(5);
+    open(2);
+    EXPECT_EQ(switcherState.painted, 1);
+    Capture shot(switcherWindow);
+    ASSERT_EQ(shot.width(), 294);
+    ASSERT_EQ(shot.height(), 182);
+    for (int row = 0; row < 5; ++row) {
+        expectRow(shot, row, row == 2);
+    }
+    // Row 2's band spans y 73 to 108 and x 1 to 292; the erased background lies around the rows.
+    COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT), menu = GetSysColor(COLOR_MENU);
+    EXPECT_EQ(shot.at(1, 73), highlight);
+    EXPECT_EQ(shot.at(292, 108), highlight);
+    EXPECT_EQ(shot.at(1, 72), menu);
+    EXPECT_EQ(shot.at(1, 109), menu);
+    EXPECT_EQ(shot.at(0, 90), menu);
+    EXPECT_EQ(shot.at(293, 90), menu);
+    EXPECT_EQ(marginPixelsOtherThan(shot, 5, menu), 0);
+}
+
+TEST_F(FullPaint, BandsCoverTheRowsEdgeToEdgeWithoutErasing)
+{
+    addEntries(5);
+    open(4);
+    // A full paint over dirt shows the bands it fills: rows that touch without a gap and leave the
+    // margins (the background's business) alone.
+    dirty();
+    repaintFully();
+    EXPECT_EQ(switcherState.painted, 1);
+    Capture shot(switcherWindow);
+    EXPECT_EQ(shot.count(RECT{1, 1, 293, 181}, DIRT), 0);
+    EXPECT_EQ(marginPixelsOtherThan(shot, 5, DIRT), 0);
+    for (int row = 0; row < 5; ++row) {
+        expectRow(shot, row, row == 4);
+    }
+}
+
+TEST_F(FullPaint, IconsAndRowsFollowTheIconScale)
+{
+    addEntries(3);
+    for (int scale : {1, 2, 3}) {
+        SCOPED_TRACE("iconScale " + std::to_string(scale));
+        settings.iconScale = scale;
+        open(1);
+        dirty();
+        repaintFully();
+        Capture shot(switcherWindow);
+        int rowHeightPixels = 16 * scale + 4;
+        ASSERT_EQ(shot.height(), 3 * rowHeightPixels + 2);
+        for (int row = 0; row < 3; ++row) {
+            // The icon square is 16 * scale wide at (3, row * rowHeight + 3); expectRow checks
+            // that the band right around it is the row's colour.
+            EXPECT_EQ(icon(row).top, row * rowHeightPixels + 3);
+            EXPECT_EQ(icon(row).right - icon(row).left, 16 * scale);
+            expectRow(shot, row, row == 1);
+        }
+        EXPECT_EQ(marginPixelsOtherThan(shot, 3, DIRT), 0);
+    }
+}
+
+TEST_F(FullPaint, SixtyThreeRowsFillTheTableAndEndAtItsLastSlot)
+{
+    settings.iconScale = 1;
+    addEntries(SWITCH_LIST_MAX);
+    open(0);
+    RECT window;
+    GetWindowRect(switcherWindow, &window);
+    ASSERT_EQ(window.bottom - window.top, 63 * 20 + 8); // taller than the 768-pixel screen
+    // Bring the bottom of the list onto the screen, where its pixels can be read.
+    int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    SetWindowPos(switcherWindow, NULL, window.left, screenHeight - (window.bottom - window.top), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    UpdateWindow(switcherWindow); // the rows that came into view, erased and painted at once
+    int firstVisibleRow = ((window.bottom - window.top) - screenHeight) / 20 + 1;
+    for (int cursor : {0, 62}) {
+        SCOPED_TRACE("cursor " + std::to_string(cursor));
+        switcherState.cursor = cursor;
+        dirty();
+        repaintFully();
+        Capture shot(switcherWindow);
+        for (int row = firstVisibleRow; row < SWITCH_LIST_MAX; ++row) {
+            expectRow(shot, row, row == cursor);
+        }
+        // Under row 62 the empty last slot draws nothing: the bottom margin keeps its dirt.
+        EXPECT_TRUE(shot.all(RECT{0, 63 * 20 + 1, shot.width(), shot.height()}, DIRT));
+    }
+}
+
+TEST_F(IncrementalPaint, StepRedrawsOnlyTheRowsThatLostAndGainedTheHighlight)
+{
+    addEntries(5);
+    open(2);
+    dirty();
+    step(3);
+    EXPECT_EQ(switcherState.painted, 1);
+    Capture shot(switcherWindow);
+    expectRow(shot, 2, false);
+    expectRow(shot, 3, true);
+    for (int row : {0, 1, 4}) {
+        EXPECT_TRUE(shot.all(band(row), DIRT)) << "row " << row << " was redrawn";
+    }
+    EXPECT_EQ(marginPixelsOtherThan(shot, 5, DIRT), 0);
+
+    // Wrapping from the last row to the first is the same two-row paint.
+    dirty();
+    step(4);
+    step(0);
+    Capture wrapped(switcherWindow);
+    expectRow(wrapped, 0, true);
+    expectRow(wrapped, 4, false);
+    expectRow(wrapped, 3, false);
+    for (int row : {1, 2}) {
+        EXPECT_TRUE(wrapped.all(band(row), DIRT)) << "row " << row << " was redrawn";
+    }
+}
+
+TEST_F(IncrementalPaint, PaintRightAfterOpeningRedrawsOnlyTheHighlightedRow)
+{
+    addEntries(5);
+    open(1);
+    ASSERT_EQ(switcherState.previousCursor, -1);
+    dirty();
+    repaint();
+    EXPECT_EQ(switcherState.painted, 1);
+    Capture shot(switcherWindow);
+    expectRow(shot, 1, true);
+    for (int row : {0, 2, 3, 4}) {
+        EXPECT_TRUE(shot.all(band(row), DIRT)) << "row " << row << " was redrawn";
+    }
+}
+
+TEST_F(RowTitle, IsDrawnInTheMenuFontBesideTheIconAndCentredOnIt)
+{
+    const std::string title = "Quarterly Report - Spreadsheet";
+    addEntry(title, ICON_COLOURS[0]);
+    addEntries(1);
+    open(1);
+    Capture shot(switcherWindow);
+    RECT ink = shot.inkBounds(textRect(0), GetSysColor(COLOR_MENU));
+    ASSERT_FALSE(IsRectEmpty(&ink));
+
+    HFONT menuFont = createMenuFont();
+    int menuWidth = textWidth(menuFont, title);
+    DeleteObject(menuFont);
+    // The check tells the fonts apart only where their widths differ well beyond its slack.
+    ASSERT_GT(std::abs(textWidth(NULL, title) - menuWidth), 12);
+    EXPECT_NEAR(ink.right - ink.left, menuWidth, 3);
+
+    EXPECT_GE(ink.left, 38);
+    EXPECT_LE(ink.left, 40);
+    EXPECT_NEAR((ink.top + ink.bottom) / 2.0, (3 + 35) / 2.0, 2.5) << "not centred on the icon's band";
+}
+
+TEST_F(RowTitle, TooLongPathKeepsItsLastPartBehindAnEllipsis)
+{
+    const std::string tail = "\\Final Report";
+    addEntry("C:\\Users\\Public\\Documents\\Quarterly Reports\\Archive\\Many More Folders" + tail,
+             ICON_COLOURS[0]);
+    addEntry(std::string(200, 'W'), ICON_COLOURS[1]);
+    open(1);
+    Capture shot(switcherWindow);
+    HFONT menuFont = createMenuFont();
+    int tailWidth = textWidth(menuFont, tail);
+    DeleteObject(menuFont);
+
+    TitleInk path = readTitle(shot, textRect(0), GetSysColor(COLOR_MENU));
+    ASSERT_NE(path.ellipsisLeft, -1) << "no ellipsis in the path";
+    // What follows the dots is the text after the last backslash, whole, up to the right edge.
+    EXPECT_NEAR(path.bounds.right - (path.ellipsisRight + 1), tailWidth, 4);
+    EXPECT_LE(path.bounds.right, textRect(0).right);
+    EXPECT_GE(path.bounds.right, textRect(0).right - 8);
+
+    TitleInk plain = readTitle(shot, textRect(1), GetSysColor(COLOR_HIGHLIGHT));
+    EXPECT_NE(plain.ellipsisLeft, -1) << "no ellipsis in a long title without backslashes";
+    EXPECT_LE(plain.bounds.right, textRect(1).right);
+}
+
+TEST_F(RowTitle, WindowThatHasGoneIsDrawnWithoutATitle)
+{
+    addEntries(4);
+    DestroyWindow(targets[1]);
+    DestroyWindow(targets[3]);
+    open(3);
+    Capture shot(switcherWindow);
+    expectRow(shot, 0, false);
+    expectRow(shot, 1, false, false); // not even the title of the row above it
+    expectRow(shot, 2, false);
+    expectRow(shot, 3, true, false);
+}
+
+TEST_F(RowTitle, IsReadAgainWhenTheRowIsRedrawn)
+{
+    addEntry("Short", ICON_COLOURS[0]);
+    addEntries(1);
+    open(1);
+    int before = Capture(switcherWindow).inkBounds(textRect(0), GetSysColor(COLOR_MENU)).right;
+    SetWindowTextA(targets[0], "A title that has grown much longer");
+    step(0);
+    int after = Capture(switcherWindow).inkBounds(textRect(0), GetSysColor(COLOR_HIGHLIGHT)).right;
+    EXPECT_GT(after, before + 40);
+}
+
+} // namespace
