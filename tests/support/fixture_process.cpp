@@ -34,9 +34,10 @@ FixtureProcess::FixtureProcess(std::initializer_list<const char*> windows)
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     processId_ = info.dwProcessId;
+    // Ready once every window is shown: the fixture shows (and minimizes) each one after creating it.
     ready_ = pumpUntil([&] {
         for (const char* spec : windows) {
-            if (window(titleOf(spec).c_str()) == NULL) {
+            if (!IsWindowVisible(window(titleOf(spec).c_str()))) {
                 return false;
             }
         }
