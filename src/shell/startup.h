@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+// The program from start to exit: start-up, the message loop, shut-down. Returns the exit code.
+int runVyr(HINSTANCE instance, HINSTANCE previousInstance);
+
 // Ends an earlier instance: finds its switcher window, asks it to end and waits, boundedly, until
 // its process is gone.
 void endEarlierInstance();
