@@ -54,6 +54,9 @@ void endEarlierInstance()
     }
     DWORD processId = 0;
     GetWindowThreadProcessId(earlier, &processId);
+    if (processId == GetCurrentProcessId()) {
+        return;
+    }
     HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION,
                                  FALSE, processId);
     DWORD_PTR ignored;
