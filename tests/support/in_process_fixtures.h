@@ -182,7 +182,8 @@ public:
     // The window's thread goes on answering until the window is sent WM_GETICON, then blocks for
     // durationMs or until released. The hang happens once.
     bool hangOnIconQuery(HWND window, DWORD durationMs = UNTIL_RELEASED, Hang how = Hang::AnswersText);
-    // Blocks the window's thread now; returns once it is blocked.
+    // Blocks the window's thread now; returns once it is blocked. A thread that is hung already
+    // stays as it is.
     bool hangNow(HWND window, DWORD durationMs = UNTIL_RELEASED, Hang how = Hang::AnswersText);
     // Ends the hang of the window's thread (and a pending hangOnIconQuery); returns once the
     // thread runs again.

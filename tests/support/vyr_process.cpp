@@ -57,10 +57,20 @@ bool ChildProcess::start(const std::string& program, const std::string& argument
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(program.c_str(), writable.data(), NULL, NULL, FALSE, 0, NULL,
+    if (!CreateProcessA(program.c_str(), writable.data(), NULL, NULL, FALSE, CREATE_SUSPENDED, NULL,
                         currentDirectory.empty() ? NULL : currentDirectory.c_str(), &startup, &info)) {
         return false;
     }
+    // In a job that ends it when the job's last handle closes: even a test that crashes before
+    // its destructors run leaves no program behind.
+    job_ = CreateJobObjectA(NULL, NULL);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job_ != NULL) {
+        SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        AssignProcessToJobObject(job_, info.hProcess);
+    }
+    ResumeThread(info.hThread);
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     processId_ = info.dwProcessId;
@@ -97,7 +107,11 @@ void ChildProcess::end()
         WaitForSingleObject(process_, END_WAIT_MS);
     }
     CloseHandle(process_);
+    if (job_ != NULL) {
+        CloseHandle(job_);
+    }
     process_ = NULL;
+    job_ = NULL;
     processId_ = 0;
     threadId_ = 0;
 }

@@ -1,6 +1,7 @@
 // Programs that a test (or the demo, or the bench) starts and drives: the real Vyr.exe, and a
 // plain host process for fixture windows. Each is ended by its destructor at the latest
-// (TerminateProcess, then a bounded wait), so nothing is left behind.
+// (TerminateProcess, then a bounded wait), and by the system when the test process itself ends
+// (a job that kills its processes when closed), so nothing is left behind.
 #pragma once
 
 #include <windows.h>
@@ -39,6 +40,7 @@ public:
 
 private:
     HANDLE process_ = NULL;
+    HANDLE job_ = NULL;
     DWORD processId_ = 0;
     DWORD threadId_ = 0;
 };
