@@ -7,6 +7,14 @@
 #include "fixtures/fixture_protocol.h"
 #include "vyr_process.h"
 
+// The client's names travel as the protocol's numbers.
+static_assert((uint32_t)Icons::Editor == FIXTURE_ICON_EDITOR && (uint32_t)Icons::Terminal == FIXTURE_ICON_TERMINAL &&
+                  (uint32_t)Icons::Browser == FIXTURE_ICON_BROWSER && (uint32_t)Icons::None == FIXTURE_ICON_NONE,
+              "Icons must match FixtureIcon");
+static_assert((uint32_t)ICON_MESSAGE_BIG == ICON_BY_MESSAGE_BIG && (uint32_t)ICON_MESSAGE_SMALL == ICON_BY_MESSAGE_SMALL &&
+                  (uint32_t)ICON_CLASS_BIG == ICON_BY_CLASS_BIG && (uint32_t)ICON_CLASS_SMALL == ICON_BY_CLASS_SMALL,
+              "IconSource must match the protocol's icon ways");
+
 namespace {
 
 constexpr char FIXTURES_DLL[] = "vyr_fixtures.dll";
