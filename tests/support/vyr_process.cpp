@@ -4,6 +4,7 @@
 
 namespace {
 
+constexpr DWORD GRACEFUL_END_MS = 5000;
 constexpr DWORD END_WAIT_MS = 10000;
 constexpr DWORD POLL_MS = 10;
 constexpr UINT TERMINATED_EXIT_CODE = 1;
@@ -101,6 +102,12 @@ void ChildProcess::end()
 {
     if (process_ == NULL) {
         return;
+    }
+    // Asked to end first, the way its own exit command ends it: a program killed while it holds
+    // global hooks can leave them acting in every process of the Wine session (seen with Vyr.exe:
+    // its set-foreground hook went on moving the foreground after it had gone).
+    if (running() && PostThreadMessageA(threadId_, WM_QUIT, 0, 0)) {
+        waitForExit(GRACEFUL_END_MS);
     }
     if (running()) {
         TerminateProcess(process_, TERMINATED_EXIT_CODE);

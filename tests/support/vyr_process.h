@@ -1,7 +1,8 @@
 // Programs that a test (or the demo, or the bench) starts and drives: the real Vyr.exe, and a
-// plain host process for fixture windows. Each is ended by its destructor at the latest
-// (TerminateProcess, then a bounded wait), and by the system when the test process itself ends
-// (a job that kills its processes when closed), so nothing is left behind.
+// plain host process for fixture windows. Each is ended by its destructor at the latest (asked
+// with WM_QUIT to its first thread, killed if it has not gone within a few seconds), and by the
+// system when the test process itself ends (a job that kills its processes when closed), so
+// nothing is left behind.
 #pragma once
 
 #include <windows.h>
@@ -35,7 +36,8 @@ public:
     bool waitForExit(DWORD timeoutMs) const;
     // STILL_ACTIVE while it runs.
     DWORD exitCode() const;
-    // Ends it now if it still runs (TerminateProcess with exit code 1) and waits for the end.
+    // Ends it if it still runs: WM_QUIT to its first thread, then (after a bounded wait)
+    // TerminateProcess with exit code 1.
     void end();
 
 private:
