@@ -94,6 +94,10 @@ protected:
         SetForegroundWindow(appWindow);
         SetFocus(appWindow);
         ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == appWindow; }));
+        // Wine moves the X keyboard focus only with a timestamp newer than the last focus change,
+        // and after other programs' activity on this desktop its estimate can lag: the focus then
+        // stays on the taskbar and the keys go there. xdotool sets it with the server's own time.
+        ASSERT_TRUE(xdotool("search --name '^Focused application$' windowfocus --sync"));
         setForeMessage = RegisterWindowMessageA(SET_FORE_MESSAGE_NAME);
         ASSERT_TRUE(SetHook(commandWindow, setForeMessage));
         hooked = true;
