@@ -25,6 +25,8 @@ constexpr int FIRST_SWITCHER_HEIGHT = 500;
 // message loop, remove its hook and delete its icon.
 constexpr DWORD EARLIER_INSTANCE_EXIT_WAIT_MS = 5000;
 constexpr UINT EARLIER_INSTANCE_SEND_TIMEOUT_MS = 2000;
+// The exit code of an earlier instance that had to be ended by force: not the 0 of a clean end.
+constexpr UINT EARLIER_INSTANCE_KILLED_EXIT_CODE = 1;
 
 static bool isVyrProcess(HANDLE process)
 {
@@ -67,7 +69,7 @@ void endEarlierInstance()
     }
     if (WaitForSingleObject(process, EARLIER_INSTANCE_EXIT_WAIT_MS) == WAIT_TIMEOUT &&
         isVyrProcess(process)) {
-        TerminateProcess(process, 0);
+        TerminateProcess(process, EARLIER_INSTANCE_KILLED_EXIT_CODE);
         WaitForSingleObject(process, EARLIER_INSTANCE_EXIT_WAIT_MS);
         NOTIFYICONDATAA leftover = {};
         leftover.cbSize = sizeof leftover;
