@@ -295,6 +295,15 @@ static void handleTrayNotify(HWND window, LPARAM event)
     }
 }
 
+// A new start sends its predecessor's switcher window WM_DESTROY; left to DefWindowProcA, that
+// would leave two instances answering one Alt+Tab. The shell ends the program instead.
+static void handleEndRequest()
+{
+    if (shellHandlers.endRequested != NULL) {
+        shellHandlers.endRequested();
+    }
+}
+
 LRESULT CALLBACK switcherWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // A registration that failed leaves the number 0, which is WM_NULL: that must not re-add the
@@ -320,6 +329,9 @@ LRESULT CALLBACK switcherWindowProc(HWND window, UINT message, WPARAM wParam, LP
         return 0;
     case WM_PAINT:
         paintSwitcherWindow();
+        return 0;
+    case WM_DESTROY:
+        handleEndRequest();
         return 0;
     default:
         return DefWindowProcA(window, message, wParam, lParam);

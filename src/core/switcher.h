@@ -29,6 +29,7 @@ constexpr UINT WM_TRAYNOTIFY = WM_USER + 0x80;
 struct ShellHandlers {
     void (*taskbarCreated)();                       // the taskbar was re-created: add the icon again
     void (*trayNotify)(HWND window, LPARAM event);  // WM_TRAYNOTIFY, its lParam
+    void (*endRequested)();                         // WM_DESTROY: a newer instance asks this one to end
 };
 
 extern ShellHandlers shellHandlers;

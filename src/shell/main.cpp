@@ -1,33 +1,10 @@
-// Vyr.exe's entry point: a hidden window of class "Vyr" that receives the hook library's commands.
+// Vyr.exe's entry point. Start-up, the message loop and shut-down are in the shell's library, where
+// the tests reach them too.
 #include <windows.h>
 
-#include "../hook/hook_contract.h"
+#include "shell/startup.h"
 
-static LRESULT CALLBACK vyrWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR, int)
 {
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
-{
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = vyrWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = "Vyr";
-    if (!RegisterClassA(&windowClass)) {
-        return 0;
-    }
-    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, "Vyr", "Vyr", WS_POPUP | WS_DLGFRAME,
-                                  0, 0, 0, 0, NULL, NULL, instance, NULL);
-    if (window == NULL) {
-        return 0;
-    }
-    SetHook(window, RegisterWindowMessageA(SET_FORE_MESSAGE_NAME));
-    MSG message;
-    while (GetMessageA(&message, NULL, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    Unhook();
-    return (int)message.wParam;
+    return runVyr(instance, previousInstance);
 }
