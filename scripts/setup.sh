@@ -10,7 +10,7 @@ packages=(
   googletest
   wine wine32:i386 fonts-wine fonts-ipafont-gothic
   xvfb xdotool x11-utils imagemagick
-  procps util-linux
+  procps util-linux e2fsprogs
 )
 
 as_root() {
