@@ -101,6 +101,74 @@ COLORREF screenPixel(POINT screen)
     return colour;
 }
 
+ScreenPixels capture(const RECT& area)
+{
+    ScreenPixels picture;
+    picture.area = area;
+    int width = area.right - area.left;
+    int height = area.bottom - area.top;
+    picture.pixels.assign((size_t)width * height, 0);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(NULL);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    HDC memory = CreateCompatibleDC(screen);
+    if (bitmap != NULL && memory != NULL) {
+        HGDIOBJ kept = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+        GdiFlush();
+        const BYTE* bgrx = static_cast<const BYTE*>(bits);
+        for (size_t i = 0; i < picture.pixels.size(); ++i) {
+            picture.pixels[i] = RGB(bgrx[4 * i + 2], bgrx[4 * i + 1], bgrx[4 * i]);
+        }
+        SelectObject(memory, kept);
+    }
+    DeleteDC(memory);
+    DeleteObject(bitmap);
+    ReleaseDC(NULL, screen);
+    return picture;
+}
+
+ScreenPixels captureSettled(const RECT& area, DWORD timeoutMs)
+{
+    ScreenPixels last = capture(area);
+    pumpUntil([&] {
+        ScreenPixels now = capture(area);
+        bool same = now.pixels == last.pixels;
+        last = now;
+        return same;
+    }, timeoutMs);
+    return last;
+}
+
+size_t ScreenPixels::differencesFrom(const ScreenPixels& other) const
+{
+    if (pixels.size() != other.pixels.size() || area.right - area.left != other.area.right - other.area.left) {
+        return pixels.size() > other.pixels.size() ? pixels.size() : other.pixels.size();
+    }
+    size_t differences = 0;
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        differences += pixels[i] != other.pixels[i];
+    }
+    return differences;
+}
+
+bool ScreenPixels::plain() const
+{
+    for (COLORREF pixel : pixels) {
+        if (pixel != pixels.front()) {
+            return false;
+        }
+    }
+    return true;
+}
+
 POINT centreOf(const RECT& rect)
 {
     return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
@@ -193,10 +261,15 @@ POINT SwitcherOnScreen::belowLastRow(int rows) const
 
 COLORREF SwitcherOnScreen::rowColour(int row) const
 {
+    return bandColourAt(row * rowHeight_ + 2);
+}
+
+COLORREF SwitcherOnScreen::bandColourAt(int clientY) const
+{
     RECT client = {};
     GetClientRect(window_, &client);
     // Right of any title, left of the band's right end (two pixels inside the client area).
-    return screenPixel(inRow(row, client.right - 12));
+    return screenPixel(clientToScreen(client.right - 12, clientY));
 }
 
 int SwitcherOnScreen::highlightedRow(int rows) const

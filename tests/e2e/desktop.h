@@ -33,6 +33,19 @@ bool clickAt(POINT screen, int button = 1);
 // ---- What a person sees ----
 
 COLORREF screenPixel(POINT screen);
+
+// A part of the screen as it looks at one moment.
+struct ScreenPixels {
+    RECT area = {};
+    std::vector<COLORREF> pixels;
+    // Pixels that differ from the other picture's; all of them when the sizes differ.
+    size_t differencesFrom(const ScreenPixels& other) const;
+    // Whether every pixel has the same colour: nothing is drawn there.
+    bool plain() const;
+};
+ScreenPixels capture(const RECT& area);
+// Waits until the area looks the same twice in a row: what is shown there has been painted.
+ScreenPixels captureSettled(const RECT& area, DWORD timeoutMs = SHOW_WAIT_MS);
 POINT centreOf(const RECT& rect);
 RECT windowRect(HWND window);
 RECT grown(const RECT& rect, int margin);
@@ -58,6 +71,8 @@ public:
     // The strip between the last row's band and the window's bottom edge.
     POINT belowLastRow(int rows) const;
     COLORREF rowColour(int row) const;
+    // The colour at client y, on the right of the band where no title reaches.
+    COLORREF bandColourAt(int clientY) const;
     // The one row drawn in the highlight colour, -1 when none or several are.
     int highlightedRow(int rows) const;
     // Waits until the switcher is shown with exactly this row highlighted on the screen.
