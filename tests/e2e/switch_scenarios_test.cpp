@@ -64,6 +64,7 @@ TEST_F(Switching, AltTabBringsTheWindowBehindTheForegroundOneToTheFront)
     EXPECT_EQ(frame.right - frame.left, 300);
     EXPECT_EQ(frame.bottom - frame.top, SAMPLE_ROWS * LARGE_ROW + 8);
     EXPECT_NE(savePicture("switcher-large", grown(frame, 12)), "");
+    EXPECT_NE(savePicture("desktop", RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}), "");
     releaseAlt();
 
     expectForeground(behind);
