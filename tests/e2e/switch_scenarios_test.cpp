@@ -226,10 +226,8 @@ TEST_F(Switching, AHungApplicationNeitherDelaysTheListNorStopsTheSwitch)
     int count = (int)rows.size();
 
     ASSERT_TRUE(act("keydown alt key Tab"));
-    DWORD pressed = GetTickCount();
     ASSERT_TRUE(pumpUntil([&] { return switcher().shown(); }, OPEN_DESPITE_HANG_MS))
         << "the list waited for the hung application";
-    EXPECT_LT(GetTickCount() - pressed, OPEN_DESPITE_HANG_MS);
     EXPECT_TRUE(fixtures.status(hung).hung) << "the icon query reached the application and hung it";
     EXPECT_TRUE(switcher().showsHighlightOn(1, count));
     pressAndExpectHighlight("key Tab", 2, count);

@@ -14,6 +14,9 @@ namespace {
 // The first icon of the notification area, at the right end of the taskbar of the 1024x768 desktop.
 constexpr POINT TRAY_ICON = {1013, 757};
 constexpr RECT TRAY_ICON_AREA = {1005, 749, 1022, 766};
+// Where the pointer waits while a menu is looked at: off the menu, whose items it would light up,
+// and off the icon, whose tip would cover the menu.
+constexpr POINT POINTER_ASIDE = {880, 600};
 constexpr int SMALL_ROW = 20;  // 16-pixel icons
 constexpr int SAMPLE_ROWS = 3;
 
@@ -107,7 +110,7 @@ MenuOnScreen referenceMenu(const std::vector<std::wstring>& items)
     }
     MenuOnScreen shown;
     referenceBeingTaken = &shown;
-    moveMouseTo(TRAY_ICON);
+    moveMouseTo(POINTER_ASIDE);
     SetForegroundWindow(owner);
     // Without TPM_NONOTIFY, unlike the tray menu, for the idle notice; it changes nothing drawn.
     TrackPopupMenu(referenceMenuHandle, TPM_RETURNCMD, TRAY_ICON.x, TRAY_ICON.y, 0, owner, NULL);
@@ -151,6 +154,7 @@ protected:
                               SHOW_WAIT_MS))
             << "no menu after a right click on the tray icon";
         if (menu.window != NULL) {
+            EXPECT_TRUE(moveMouseTo(POINTER_ASIDE));
             menu.look = capture(windowRect(menu.window));
             menu.items = reference.items;
         }
