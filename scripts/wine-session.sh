@@ -77,7 +77,9 @@ if [ $own_display -eq 0 ] || [ -z "${DISPLAY:-}" ]; then
   export DISPLAY=":$(cat "$display_file")"
 fi
 
-if [ ! -f "$prefix/.vyr-ready" ]; then
+# The prefix's set-up, numbered: a prefix made by an older set-up is made anew.
+setup_version=3
+if [ "$(cat "$prefix/.vyr-ready" 2>/dev/null)" != "$setup_version" ]; then
   rm -rf "$prefix"
   wineboot -i >/dev/null 2>&1 8>&-
   wineserver -w
@@ -95,8 +97,19 @@ if [ ! -f "$prefix/.vyr-ready" ]; then
   for f in /usr/share/fonts/opentype/ipafont-gothic/ipag*.ttf; do
     [ -f "$f" ] && cp "$f" "$fonts/"
   done
+  # Japanese dialogs name the faces of Windows; without these Wine falls back to a fixed-pitch font
+  # whose wider text is clipped by controls sized for the proportional one. (Not "MS UI Gothic":
+  # replaced too, it turns the backslashes of English window titles into yen signs.)
+  # The names are not ANSI, so this file is UTF-16.
+  fonts_reg=$prefix/drive_c/vyr-fonts.reg
+  printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+    '"ＭＳ Ｐゴシック"="IPAPGothic"' '"MS PGothic"="IPAPGothic"' \
+    '"ＭＳ ゴシック"="IPAGothic"' '"MS Gothic"="IPAGothic"' '' |
+    iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$fonts_reg"
+  wine regedit /S 'C:\vyr-fonts.reg' 8>&-
   wineserver -w
-  touch "$prefix/.vyr-ready"
+  echo "$setup_version" >"$prefix/.vyr-ready"
 fi
 
 # A warm wineserver before the command: on a cold start Wine's services would inherit the command's

@@ -1,0 +1,103 @@
+// A small text editor in a process of its own, for the end-to-end scenarios: a window with a menu
+// bar and a multi-line edit that takes every typed key, so that a test can read from outside what a
+// person's typing did (the edit's text) and whether the Alt key opened the menu bar (its thread is
+// then in menu mode). A Tab typed with Alt held, which no edit would show, is written as
+// "[Alt+Tab]": it reaches the editor only when no switcher took it. It also counts the switcher's
+// set-foreground requests that reach it, and tells the count (WM_APP) and the last requested window
+// (WM_APP + 1) to whoever asks.
+// usage: vyr_e2e_editor.exe <title>
+// It ends on WM_QUIT to its thread, on WM_CLOSE, or with the job of the test that started it.
+#include <windows.h>
+
+namespace {
+
+constexpr char EDITOR_CLASS[] = "VyrE2eEditor";
+constexpr int EDIT_ID = 100;
+constexpr int FILE_EXIT_ID = 101;
+
+constexpr char ALT_TAB_ECHO[] = "[Alt+Tab]";
+
+constexpr UINT ASK_REQUEST_COUNT = WM_APP;
+constexpr UINT ASK_LAST_REQUESTED = WM_APP + 1;
+
+HWND edit;
+WNDPROC editProc;
+UINT setForeMessage;
+LRESULT requestCount;
+LRESULT lastRequested;
+
+LRESULT CALLBACK echoingEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SYSKEYDOWN && wParam == VK_TAB) {
+        SendMessageA(window, EM_REPLACESEL, FALSE, (LPARAM)ALT_TAB_ECHO);
+        return 0;
+    }
+    return CallWindowProcA(editProc, window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN,
+                               0, 0, 0, 0, window, (HMENU)(INT_PTR)EDIT_ID, GetModuleHandleA(NULL), NULL);
+        editProc = (WNDPROC)SetWindowLongPtrA(edit, GWLP_WNDPROC, (LONG_PTR)echoingEditProc);
+        return 0;
+    case WM_SIZE:
+        MoveWindow(edit, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+        return 0;
+    case WM_SETFOCUS:
+        SetFocus(edit);
+        return 0;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == FILE_EXIT_ID) {
+            DestroyWindow(window);
+        }
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case ASK_REQUEST_COUNT:
+        return requestCount;
+    case ASK_LAST_REQUESTED:
+        return lastRequested;
+    }
+    if (message == setForeMessage && setForeMessage != 0) {
+        requestCount++;
+        lastRequested = (LRESULT)wParam;
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
+{
+    setForeMessage = RegisterWindowMessageA("VyrSetFore");
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = editorWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(NULL, (LPCSTR)IDI_APPLICATION);
+    windowClass.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_IBEAM);
+    windowClass.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = EDITOR_CLASS;
+    RegisterClassA(&windowClass);
+
+    HMENU file = CreatePopupMenu();
+    AppendMenuA(file, MF_STRING, FILE_EXIT_ID, "E&xit");
+    HMENU bar = CreateMenu();
+    AppendMenuA(bar, MF_POPUP, (UINT_PTR)file, "&File");
+
+    HWND window = CreateWindowExA(0, EDITOR_CLASS, commandLine, WS_OVERLAPPEDWINDOW, 420, 360, 480, 300,
+                                  NULL, bar, instance, NULL);
+    ShowWindow(window, SW_SHOWNORMAL);
+    SetForegroundWindow(window);
+
+    MSG message;
+    while (GetMessageA(&message, NULL, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return 0;
+}

@@ -1,0 +1,240 @@
+// Switching on the Wine desktop, the way a person does it: real Alt+Tab strokes and mouse moves
+// and clicks reach the real Vyr.exe, and the outcome is read from outside (the foreground window,
+// the list's pixels on the screen, what an editor in another process received).
+//
+// Under Wine the switcher lists only windows of its own process (the icons of other processes
+// cannot be read), so the windows to switch among are fixture windows inside Vyr.exe; the editor
+// in a process of its own is never listed, and stands for the foreground application that has to
+// carry out the set-foreground request.
+#include "desktop.h"
+
+#include <algorithm>
+
+#include "support/pump.h"
+
+namespace {
+
+constexpr int LARGE_ROW = 36;  // 32-pixel icons, the default
+constexpr int SAMPLE_ROWS = 3;
+// An opening that meets a hung application waits for it a tenth of a second or so by design; this
+// bound only tells "opens" from "waits for the hung application".
+constexpr DWORD OPEN_DESPITE_HANG_MS = 2000;
+
+class Switching : public DesktopScenario {
+protected:
+    // A text editor, a terminal and a browser, each on a thread of its own as applications are.
+    std::vector<HWND> addSampleWindows()
+    {
+        return {addWindow(FixtureSpec("notes.txt - Editor").icon(Icons::Editor).onThread(1)),
+                addWindow(FixtureSpec("Terminal").icon(Icons::Terminal).onThread(2)),
+                addWindow(FixtureSpec("Start page - Browser").icon(Icons::Browser).onThread(3))};
+    }
+
+    // Vyr with the sample windows, and the editor of another process in front of them.
+    void startBehindEditor(std::unique_ptr<EditorProcess>* editor, const std::string& title)
+    {
+        ASSERT_NO_FATAL_FAILURE(startVyr());
+        addSampleWindows();
+        editor->reset(new EditorProcess(title));
+        ASSERT_TRUE((*editor)->started());
+        ASSERT_TRUE(giveKeyboardFocus((*editor)->window()));
+        ASSERT_EQ(inStackingOrder({(*editor)->window(), expectedRows()[0]}).front(), (*editor)->window());
+    }
+
+    // Checks the list on the screen after each group of keys: the highlight is on the expected row.
+    void pressAndExpectHighlight(const std::string& keys, int row, int rows = SAMPLE_ROWS)
+    {
+        ASSERT_TRUE(act(keys));
+        EXPECT_TRUE(switcher().showsHighlightOn(row, rows))
+            << "after \"" << keys << "\" the highlight is on row " << switcher().highlightedRow(rows);
+    }
+};
+
+TEST_F(Switching, AltTabBringsTheWindowBehindTheForegroundOneToTheFront)
+{
+    std::unique_ptr<EditorProcess> editor;
+    ASSERT_NO_FATAL_FAILURE(startBehindEditor(&editor, "todo.txt - Notepad"));
+    // The editor is not listed (another process), so the window right behind it is row 0. On
+    // Windows the editor would be row 0 and the highlight would open on row 1: the same window.
+    HWND behind = expectedRows()[0];
+
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    EXPECT_TRUE(switcher().showsHighlightOn(0, SAMPLE_ROWS)) << "the list while Alt is held";
+    RECT frame = switcher().frame();
+    EXPECT_EQ(frame.right - frame.left, 300);
+    EXPECT_EQ(frame.bottom - frame.top, SAMPLE_ROWS * LARGE_ROW + 8);
+    EXPECT_NE(savePicture("switcher-large", grown(frame, 12)), "");
+    EXPECT_NE(savePicture("desktop", RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}), "");
+    releaseAlt();
+
+    expectForeground(behind);
+}
+
+// The list takes the activation when it opens, and when it closes Wine hands the activation on
+// asynchronously, so at the commit there is usually no foreground window and Vyr activates the
+// chosen window itself. Here the editor of another process is in front at the commit (the person
+// clicked it while holding Alt): the request goes to it and the hook library, inside the editor's
+// process, brings the chosen window forward.
+TEST_F(Switching, TheApplicationInFrontCarriesOutTheSwitch)
+{
+    std::unique_ptr<EditorProcess> editor;
+    ASSERT_NO_FATAL_FAILURE(startBehindEditor(&editor, "letter.txt - Notepad"));
+    HWND behind = expectedRows()[0];
+
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    ASSERT_TRUE(switcher().showsHighlightOn(0, SAMPLE_ROWS));
+    RECT editorFrame = windowRect(editor->window());
+    ASSERT_TRUE(clickAt(POINT{editorFrame.right - 40, editorFrame.bottom - 40}));
+    ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == editor->window(); }, SHOW_WAIT_MS));
+    ASSERT_TRUE(switcher().shown());
+    releaseAlt();
+
+    expectForeground(behind);
+    EXPECT_EQ(editor->foregroundRequests(), 1);
+    EXPECT_EQ(editor->lastRequestedWindow(), behind);
+}
+
+TEST_F(Switching, TabsShiftTabAndArrowsMoveTheHighlightWithWrapAround)
+{
+    ASSERT_NO_FATAL_FAILURE(startVyr());
+    addSampleWindows();
+    std::vector<HWND> rows = expectedRows();
+    ASSERT_NO_FATAL_FAILURE(bringToFront(rows[0]));
+
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    EXPECT_TRUE(switcher().showsHighlightOn(1, SAMPLE_ROWS)) << "opens on the entry after the foreground one";
+    pressAndExpectHighlight("key Tab", 2);
+    pressAndExpectHighlight("key Tab", 0);
+    pressAndExpectHighlight("key shift+Tab", 2);
+    pressAndExpectHighlight("key Left", 1);
+    pressAndExpectHighlight("key Down", 2);
+    pressAndExpectHighlight("key Up", 1);
+    pressAndExpectHighlight("key Right", 2);
+    releaseAlt();
+
+    expectForeground(rows[2]);
+}
+
+TEST_F(Switching, EscapeClosesTheListAndLeavesTheKeyboardAsItWas)
+{
+    std::unique_ptr<EditorProcess> editorProcess;
+    ASSERT_NO_FATAL_FAILURE(startBehindEditor(&editorProcess, "plan.txt - Notepad"));
+    EditorProcess& editor = *editorProcess;
+    std::vector<HWND> rows = expectedRows();
+
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    ASSERT_TRUE(act("key Escape"));
+    EXPECT_TRUE(pumpUntil([&] { return !switcher().shown(); }, SHOW_WAIT_MS)) << "Esc closes the list";
+    releaseAlt();
+    expectForeground(editor.window());
+    EXPECT_EQ(expectedRows(), rows) << "no window was raised";
+    EXPECT_EQ(editor.foregroundRequests(), 0);
+
+    // The next plain keys are typed into the editor: Alt is not stuck, and no menu bar is open to
+    // swallow them.
+    EXPECT_FALSE(editor.inMenuMode()) << "the Alt release opened the editor's menu bar";
+    ASSERT_TRUE(act("key Tab key x"));
+    EXPECT_TRUE(pumpUntil([&] { return editor.typedText() == "\tx"; }, SHOW_WAIT_MS))
+        << "the editor holds \"" << editor.typedText() << "\"";
+    EXPECT_FALSE(editor.inMenuMode());
+}
+
+TEST_F(Switching, AMinimizedWindowChosenFromTheListComesBackRestored)
+{
+    ASSERT_NO_FATAL_FAILURE(startVyr());
+    HWND front = addSampleWindows()[0];
+    HWND minimized = addWindow(FixtureSpec("report.pdf - Viewer").icon(Icons::Editor).onThread(4).minimized());
+    ASSERT_TRUE(IsIconic(minimized));
+    ASSERT_NO_FATAL_FAILURE(bringToFront(front));
+    std::vector<HWND> rows = expectedRows();
+    int count = (int)rows.size();
+    int target = (int)(std::find(rows.begin(), rows.end(), minimized) - rows.begin());
+
+    // As a person does: look where the highlight opened, then Tab down to the minimized window. (Its
+    // place in the list is Wine's: activation restacks only windows that overlap, and a minimized
+    // window overlaps none.)
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    int opened = -1;
+    ASSERT_TRUE(pumpUntil([&] { return (opened = switcher().highlightedRow(count)) != -1; }, SHOW_WAIT_MS));
+    std::string tabs;
+    for (int row = opened; row != target; row = (row + 1) % count) {
+        tabs += " key Tab";
+    }
+    if (!tabs.empty()) {
+        pressAndExpectHighlight(tabs, target, count);
+    }
+    releaseAlt();
+
+    expectForeground(minimized);
+    // The restore is carried out by the window's own thread; its state and its place change one
+    // after the other.
+    RECT frame = {};
+    EXPECT_TRUE(pumpUntil([&] {
+        frame = windowRect(minimized);
+        return !IsIconic(minimized) && frame.top >= 0 && frame.right - frame.left > 100;
+    }, SHOW_WAIT_MS)) << "not restored onto the screen: " << frame.left << ", " << frame.top;
+}
+
+TEST_F(Switching, TheMouseHighlightsAndPicksARowAndTheStripBelowOnlyCloses)
+{
+    ASSERT_NO_FATAL_FAILURE(startVyr());
+    addSampleWindows();
+    std::vector<HWND> rows = expectedRows();
+    ASSERT_NO_FATAL_FAILURE(bringToFront(rows[0]));
+    ASSERT_TRUE(moveMouseTo(POINT{10, 10}));
+
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    SwitcherOnScreen list = switcher();
+    ASSERT_TRUE(list.showsHighlightOn(1, SAMPLE_ROWS));
+    // Hover selection acts from the sixth move over the list on: a few small steps over row 0.
+    POINT over = list.rowMiddle(0);
+    std::string steps;
+    for (int i = 0; i < 8; i++) {
+        steps += "mousemove " + std::to_string(over.x + 2 * i) + " " + std::to_string(over.y) + " sleep 0.02 ";
+    }
+    ASSERT_TRUE(act(steps));
+    EXPECT_TRUE(list.showsHighlightOn(0, SAMPLE_ROWS)) << "hovering moves the highlight";
+    ASSERT_TRUE(clickAt(list.rowMiddle(2)));
+    expectForeground(rows[2]);
+    releaseAlt();
+    expectForeground(rows[2]);
+
+    // Again, and a click in the strip under the last row: the list closes, nothing is switched.
+    rows = expectedRows();
+    ASSERT_TRUE(giveKeyboardFocus(rows[0]));
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    ASSERT_TRUE(list.showsHighlightOn(1, SAMPLE_ROWS));
+    ASSERT_TRUE(clickAt(list.belowLastRow(SAMPLE_ROWS)));
+    expectForeground(rows[0]);
+    releaseAlt();
+    expectForeground(rows[0]);
+    EXPECT_EQ(expectedRows(), rows) << "no window was raised";
+}
+
+TEST_F(Switching, AHungApplicationNeitherDelaysTheListNorStopsTheSwitch)
+{
+    ASSERT_NO_FATAL_FAILURE(startVyr());
+    addSampleWindows();
+    // A hung application answers nothing sent to it, its icon query included; its class icon is
+    // still readable, so it stays in the list, as on Windows.
+    HWND hung = addWindow(FixtureSpec("Not responding - Browser").icon(Icons::Browser, ICON_BY_MESSAGE | ICON_BY_CLASS)
+                              .className("VyrE2eHungApp").onThread(4));
+    ASSERT_NO_FATAL_FAILURE(bringToFront(hung));
+    ASSERT_TRUE(fixtures.hangOnIconQuery(hung)) << fixtures.lastError();
+    std::vector<HWND> rows = expectedRows();
+    ASSERT_EQ(rows[0], hung);
+    int count = (int)rows.size();
+
+    ASSERT_TRUE(act("keydown alt key Tab"));
+    ASSERT_TRUE(pumpUntil([&] { return switcher().shown(); }, OPEN_DESPITE_HANG_MS))
+        << "the list waited for the hung application";
+    EXPECT_TRUE(fixtures.status(hung).hung) << "the icon query reached the application and hung it";
+    EXPECT_TRUE(switcher().showsHighlightOn(1, count));
+    pressAndExpectHighlight("key Tab", 2, count);
+    releaseAlt();
+
+    expectForeground(rows[2]);
+    EXPECT_TRUE(fixtures.release(hung));
+}
+
+} // namespace
