@@ -53,6 +53,22 @@ long long rowTop(int index)
     return index * rowHeight();
 }
 
+// Whether any of the rows between these two y (either may be the larger, for odd icon scales) lies
+// within the clip box of the paint. A list of many rows is taller than the screen, and only the rows
+// on the screen can be seen: the others would cost a title read and an icon each for nothing. A
+// clip box that cannot be read hides nothing.
+bool rowMayShow(HDC dc, long long oneEdge, long long otherEdge)
+{
+    RECT clip;
+    int clipKind = GetClipBox(dc, &clip);
+    if (clipKind == ERROR) {
+        return true;
+    }
+    long long top = oneEdge < otherEdge ? oneEdge : otherEdge;
+    long long bottom = oneEdge < otherEdge ? otherEdge : oneEdge;
+    return clipKind != NULLREGION && bottom > clip.top && top < clip.bottom;
+}
+
 HFONT createRowFont()
 {
     NONCLIENTMETRICSA metrics;
@@ -143,6 +159,9 @@ void paintRow(HDC dc, int index, HBRUSH brush)
     const SwitchEntry& entry = switchList[index];
     long long top = rowTop(index);
     long long size = iconSize();
+    if (!rowMayShow(dc, top + BAND_TOP, top + size + BAND_BOTTOM_EXTRA)) {
+        return;
+    }
 
     HPEN nullPen = CreatePen(PS_NULL, 0, 0);
     HGDIOBJ keptPen = SelectObject(dc, nullPen);

@@ -10,18 +10,43 @@ constexpr LONG LISTED_STYLE_MASK = WS_OVERLAPPEDWINDOW;
 constexpr int TITLE_CHARS = 1024;
 
 // The icon query is answered by the window's own thread, and the thread of a hung application never
-// answers. Each query therefore waits at most ICON_QUERY_TIMEOUT_MS, and the queries that get no
-// answer may use up ICON_WAIT_BUDGET_MS in one fill all together, so that however many applications
-// hang, an opening is late by about a tenth of a second at most. A query without an answer counts
-// as no icon from that source. Queries that are answered cost nothing from the budget; once it is
-// spent, the rest of the fill reads only the class icons, which need no answer.
-constexpr UINT ICON_QUERY_TIMEOUT_MS = 50;
-constexpr DWORD ICON_WAIT_BUDGET_MS = 100;
+// answers. Asked one after the other, each hung application would hold the fill up in turn, and a
+// budget on those waits would leave every window after it without an icon, so unlisted: two hung
+// applications would empty the switcher. A fill therefore sends all its queries at once
+// (SendMessageCallbackA returns without waiting) and then waits for the answers together, at most
+// ICON_ANSWER_WAIT_MS: however many applications hang, an opening is late by that much at most, and
+// every window whose thread answers in time keeps its icon. A query still unanswered then counts as
+// no icon from that source; the class icons need no answer. A thread that the system already calls
+// hung is not asked at all.
+constexpr DWORD ICON_ANSWER_WAIT_MS = 50;
 
-static DWORD iconWaitLeftMs = ICON_WAIT_BUDGET_MS;
+// Windows that passed the filter in this fill, in stacking order, waiting for their icon answers.
+// More slots than the list has: a window whose icons turn out missing leaves its place to the next.
+constexpr int CANDIDATE_SLOTS = 2 * SWITCH_LIST_SLOTS;
+// An answer's cookie: the fill's number, the candidate's index and the query (ICON_SMALL or
+// ICON_BIG), so that an answer that comes after its fill has ended is told apart and dropped.
+constexpr int COOKIE_QUERY_BITS = 1;
+constexpr int COOKIE_INDEX_BITS = 7;
+constexpr int COOKIE_FILL_SHIFT = COOKIE_QUERY_BITS + COOKIE_INDEX_BITS;
+static_assert(CANDIDATE_SLOTS == 1 << COOKIE_INDEX_BITS, "every candidate index fits its cookie bits");
+constexpr int ICON_QUERIES = 2; // ICON_SMALL and ICON_BIG
+static_assert(ICON_SMALL == 0 && ICON_BIG == 1, "the queries index the answers");
+
+struct Candidate {
+    HWND window;
+    HICON answer[ICON_QUERIES];  // what WM_GETICON answered; null until then
+    bool awaited[ICON_QUERIES];  // asked, and not answered yet
+    bool certain;                // some source has given an icon: the window will be listed
+};
+
+static Candidate candidates[CANDIDATE_SLOTS];
+static int candidateCount;
+static int certainCount;
+static int awaitedCount;
+static DWORD fillNumber;
 
 // Milliseconds from the performance counter: GetTickCount moves in steps of about 16 ms, coarser
-// than the waits it would have to measure.
+// than the wait it would have to measure.
 static ULONGLONG millisecondsNow()
 {
     LARGE_INTEGER frequency, now;
@@ -40,6 +65,16 @@ struct IconSource {
 static const IconSource SMALL_ICON_SOURCES[] = {
     {true, ICON_SMALL}, {false, GCL_HICONSM}, {true, ICON_BIG}, {false, GCL_HICON}};
 static const IconSource LARGE_ICON_SOURCES[] = {{true, ICON_BIG}, {false, GCL_HICON}};
+
+static int iconSources(const IconSource** sources)
+{
+    if (settings.iconScale == 1) {
+        *sources = SMALL_ICON_SOURCES;
+        return (int)(sizeof SMALL_ICON_SOURCES / sizeof SMALL_ICON_SOURCES[0]);
+    }
+    *sources = LARGE_ICON_SOURCES;
+    return (int)(sizeof LARGE_ICON_SOURCES / sizeof LARGE_ICON_SOURCES[0]);
+}
 
 int switchEntryCount()
 {
@@ -68,42 +103,6 @@ void clearSwitchList()
     }
 }
 
-// `answering` turns false once a query to this window went unanswered: its thread is not taking
-// messages, and asking it again in the same fill would only spend more of the budget.
-static HICON askWindowForIcon(HWND window, int kind, bool* answering)
-{
-    if (!*answering || iconWaitLeftMs == 0) {
-        return NULL;
-    }
-    UINT timeout = iconWaitLeftMs < ICON_QUERY_TIMEOUT_MS ? (UINT)iconWaitLeftMs : ICON_QUERY_TIMEOUT_MS;
-    ULONGLONG started = millisecondsNow();
-    DWORD_PTR icon = 0;
-    if (SendMessageTimeoutA(window, WM_GETICON, (WPARAM)kind, 0, SMTO_ABORTIFHUNG, timeout, &icon) == 0) {
-        ULONGLONG waited = millisecondsNow() - started;
-        iconWaitLeftMs = waited < iconWaitLeftMs ? iconWaitLeftMs - (DWORD)waited : 0;
-        *answering = false;
-        return NULL;
-    }
-    return (HICON)icon;
-}
-
-static HICON chooseIcon(HWND window)
-{
-    bool smallIcons = settings.iconScale == 1;
-    const IconSource* sources = smallIcons ? SMALL_ICON_SOURCES : LARGE_ICON_SOURCES;
-    int sourceCount = smallIcons ? (int)(sizeof SMALL_ICON_SOURCES / sizeof SMALL_ICON_SOURCES[0])
-                                 : (int)(sizeof LARGE_ICON_SOURCES / sizeof LARGE_ICON_SOURCES[0]);
-    bool answering = true;
-    for (int i = 0; i < sourceCount; i++) {
-        HICON icon = sources[i].askWindow ? askWindowForIcon(window, sources[i].kind, &answering)
-                                          : (HICON)(ULONG_PTR)GetClassLongA(window, sources[i].kind);
-        if (icon != NULL) {
-            return icon;
-        }
-    }
-    return NULL;
-}
-
 // The filter, in the order of its tests. GetParent names the owner of a popup, so owned popups
 // (dialog boxes, for instance) are left out; an owned window without WS_POPUP is not.
 static bool isListable(HWND window)
@@ -126,29 +125,158 @@ static bool isListable(HWND window)
     return frame.left != frame.right && frame.top != frame.bottom;
 }
 
+static void makeCertain(Candidate& candidate)
+{
+    if (!candidate.certain) {
+        candidate.certain = true;
+        certainCount++;
+    }
+}
+
+static ULONG_PTR fillTag()
+{
+    return (ULONG_PTR)fillNumber << COOKIE_FILL_SHIFT;
+}
+
+static VOID CALLBACK iconAnswered(HWND window, UINT, ULONG_PTR cookie, LRESULT icon)
+{
+    int query = (int)(cookie & ((1u << COOKIE_QUERY_BITS) - 1));
+    int index = (int)((cookie >> COOKIE_QUERY_BITS) & ((1u << COOKIE_INDEX_BITS) - 1));
+    if ((cookie >> COOKIE_FILL_SHIFT) != (fillTag() >> COOKIE_FILL_SHIFT) || index >= candidateCount) {
+        return; // an answer to an earlier fill
+    }
+    Candidate& candidate = candidates[index];
+    if (candidate.window != window || !candidate.awaited[query]) {
+        return;
+    }
+    candidate.awaited[query] = false;
+    awaitedCount--;
+    candidate.answer[query] = (HICON)icon;
+    if (icon != 0) {
+        makeCertain(candidate);
+    }
+}
+
+// For a window of this thread the answer comes inside the call.
+static void askForIcon(int index, int query)
+{
+    Candidate& candidate = candidates[index];
+    if (IsHungAppWindow(candidate.window)) {
+        return;
+    }
+    candidate.awaited[query] = true;
+    awaitedCount++;
+    ULONG_PTR cookie = fillTag() | ((ULONG_PTR)index << COOKIE_QUERY_BITS) | (ULONG_PTR)query;
+    if (!SendMessageCallbackA(candidate.window, WM_GETICON, (WPARAM)query, 0, iconAnswered, cookie) &&
+        candidate.awaited[query]) {
+        candidate.awaited[query] = false; // not sent: no answer will come
+        awaitedCount--;
+    }
+}
+
+// Answers arrive as sent messages; this takes those that are there and waits for none.
+static void takeArrivedAnswers()
+{
+    MSG ignored;
+    PeekMessageA(&ignored, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+static void awaitAnswers()
+{
+    ULONGLONG deadline = millisecondsNow() + ICON_ANSWER_WAIT_MS;
+    for (;;) {
+        takeArrivedAnswers();
+        ULONGLONG now = millisecondsNow();
+        if (awaitedCount == 0 || now >= deadline) {
+            return;
+        }
+        MsgWaitForMultipleObjects(0, NULL, FALSE, (DWORD)(deadline - now), QS_SENDMESSAGE);
+    }
+}
+
+static bool isCandidate(HWND window)
+{
+    for (int i = 0; i < candidateCount; i++) {
+        if (candidates[i].window == window) {
+            return true;
+        }
+    }
+    return false;
+}
+
+static HICON chooseIcon(const Candidate& candidate)
+{
+    const IconSource* sources;
+    int sourceCount = iconSources(&sources);
+    for (int i = 0; i < sourceCount; i++) {
+        HICON icon = sources[i].askWindow ? candidate.answer[sources[i].kind]
+                                          : (HICON)(ULONG_PTR)GetClassLongA(candidate.window, sources[i].kind);
+        if (icon != NULL) {
+            return icon;
+        }
+    }
+    return NULL;
+}
+
+// Takes the window in as a candidate and asks for its icons. The enumeration ends once enough
+// candidates are sure to be listed (an answer with an icon, or a class icon) to fill the list, or
+// when no slot is left for another candidate.
 BOOL CALLBACK collectWindow(HWND window, LPARAM)
 {
-    int slot = switchEntryCount();
-    if (slot >= SWITCH_LIST_MAX) {
+    int listed = switchEntryCount();
+    if (listed + candidateCount >= SWITCH_LIST_MAX) {
+        takeArrivedAnswers(); // only now can answers end the enumeration early
+    }
+    if (listed + certainCount >= SWITCH_LIST_MAX || candidateCount == CANDIDATE_SLOTS) {
         return FALSE;
     }
-    if (!isListable(window)) {
+    if (!isListable(window) || isCandidate(window)) {
         return TRUE;
     }
-    // The icon is chosen before the slot is written, so the slot is never seen half filled, not even
-    // by a message handled while an icon query waits. No icon: not listed, and the next accepted
-    // window takes the same slot.
-    HICON icon = chooseIcon(window);
-    if (icon != NULL) {
-        switchList[slot].window = window;
-        switchList[slot].icon = icon;
+    int index = candidateCount++;
+    candidates[index] = Candidate{};
+    candidates[index].window = window;
+    const IconSource* sources;
+    int sourceCount = iconSources(&sources);
+    for (int i = 0; i < sourceCount; i++) {
+        if (sources[i].askWindow) {
+            askForIcon(index, sources[i].kind);
+        } else if (GetClassLongA(window, sources[i].kind) != 0) {
+            makeCertain(candidates[index]);
+        }
     }
     return TRUE;
 }
 
+// The candidates with an icon, in stacking order, behind the entries already listed. A candidate
+// whose window has gone meanwhile is not listed.
+static void listCandidates()
+{
+    int slot = switchEntryCount();
+    for (int i = 0; i < candidateCount && slot < SWITCH_LIST_MAX; i++) {
+        HICON icon = IsWindow(candidates[i].window) ? chooseIcon(candidates[i]) : NULL;
+        if (icon != NULL) {
+            switchList[slot].window = candidates[i].window;
+            switchList[slot].icon = icon;
+            slot++;
+        }
+    }
+}
+
+// The slots are written only once every answer is in (or given up), so a message handled while the
+// fill waits never sees a slot half filled.
 int fillSwitchList()
 {
-    iconWaitLeftMs = ICON_WAIT_BUDGET_MS;
+    fillNumber++;
+    candidateCount = 0;
+    certainCount = 0;
+    awaitedCount = 0;
     EnumWindows(collectWindow, 0);
+    awaitAnswers();
+    listCandidates();
+    candidateCount = 0;
+    certainCount = 0;
+    awaitedCount = 0;
+    fillNumber++; // answers that come later are to an ended fill
     return switchEntryCount();
 }

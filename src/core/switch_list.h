@@ -18,7 +18,8 @@ extern SwitchEntry switchList[SWITCH_LIST_SLOTS];
 
 // Appends the listable top-level windows (EnumWindows with collectWindow); returns the count.
 int fillSwitchList();
-// The enumeration callback: filters one window and appends it with its icon. FALSE stops.
+// The enumeration callback: filters one window and asks for its icons; the fill lists it once the
+// answers are in. FALSE stops.
 BOOL CALLBACK collectWindow(HWND window, LPARAM unused);
 void clearSwitchList();
 int switchEntryCount();

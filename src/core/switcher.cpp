@@ -4,7 +4,6 @@
 // every close empties the list, because the next opening fills without emptying.
 #include "core/switcher.h"
 
-#include <cstdio>
 
 #include "core/activation.h"
 #include "core/held_messages.h"
@@ -164,7 +163,7 @@ static void handleCancel()
 static void handleShowValue(WPARAM value)
 {
     char text[VALUE_TEXT_CHARS];
-    std::snprintf(text, sizeof text, "%d", (int)value);
+    wsprintfA(text, "%d", (int)value); // not snprintf: see writeSetting in settings_store.cpp
     MessageBoxA(NULL, text, "Vyr", MB_OK);
 }
 

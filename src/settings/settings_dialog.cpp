@@ -6,7 +6,6 @@
 // common-controls call of its own.
 #include <commctrl.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "res/resource.h"
@@ -49,7 +48,7 @@ void showSettings(HWND dialog)
     // After the up-down control, which has written its own (clamped) position into the edit: the
     // field shows the stored width exactly, also one outside the range.
     char text[WIDTH_TEXT_SIZE];
-    std::snprintf(text, sizeof text, "%d", settings.listWidth);
+    wsprintfA(text, "%d", settings.listWidth); // not snprintf: see writeSetting in settings_store.cpp
     SetWindowTextA(widthEdit, text);
 }
 

@@ -191,6 +191,33 @@ static ::testing::AssertionResult listInvariantsHold(int count)
     return ::testing::AssertionSuccess();
 }
 
+::testing::AssertionResult commandDidItsMove(UINT command, bool wasOpen, int cursorBefore, int countBefore)
+{
+    const SwitcherState& s = switcherState;
+    bool open = s.painted == 1;
+    int expected = -1;
+    wasOpen = wasOpen && countBefore > 0;
+    if (wasOpen && command == WM_SWITCH_FORWARD) {
+        expected = (cursorBefore + 1) % countBefore;
+    } else if (wasOpen && (command == WM_SWITCH_STEP_BACK || command == WM_SWITCH_BACKWARD)) {
+        expected = (cursorBefore + countBefore - 1) % countBefore;
+    }
+    if (expected >= 0 && (s.cursor != expected || s.previousCursor != cursorBefore)) {
+        return ::testing::AssertionFailure() << "moved from " << cursorBefore << " of " << countBefore << " to "
+                                             << s.cursor << " (previous " << s.previousCursor << "), not to "
+                                             << expected;
+    }
+    if (!wasOpen && open && command == WM_SWITCH_BACKWARD &&
+        (s.cursor != switchEntryCount() - 1 || s.previousCursor != NO_ROW)) {
+        return ::testing::AssertionFailure() << "a backward opening is on " << s.cursor << ", previous "
+                                             << s.previousCursor;
+    }
+    if (open && (command == WM_SWITCH_COMMIT || command == WM_SWITCH_CANCEL)) {
+        return ::testing::AssertionFailure() << "still open after a commit or a cancel";
+    }
+    return ::testing::AssertionSuccess();
+}
+
 DWORD millisecondsTaken(const std::function<void()>& call)
 {
     DWORD started = GetTickCount();

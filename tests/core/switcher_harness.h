@@ -42,6 +42,10 @@ protected:
 // The switcher's: the list's, and closed: hidden, empty, cursor 0; open: shown, at least 2 entries,
 // cursor and previousCursor in range.
 ::testing::AssertionResult switcherInvariantsHold();
+// What a command must have done, judged by the state before it: moves of an open switcher go one
+// entry forward or back with wrap-around and leave previousCursor on the old entry; a backward
+// opening starts on the last entry; a commit or a cancel closes. Other commands pass.
+::testing::AssertionResult commandDidItsMove(UINT command, bool wasOpen, int cursorBefore, int countBefore);
 // Milliseconds that the call took.
 DWORD millisecondsTaken(const std::function<void()>& call);
 

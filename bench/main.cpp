@@ -1,0 +1,25 @@
+// Vyr's benchmarks: the switcher's opening, steps and hangs, the hook library's latency, the
+// program at rest and its size, measured side by side in one run and printed as a table with each
+// figure's ratio to its floor. Run it with scripts/bench.sh (a Wine session of its own).
+//
+// usage: vyr_bench.exe            (inside a Wine session, from the build's bin folder)
+#include <cstdio>
+
+#include "bench.h"
+
+int main()
+{
+    // As Vyr.exe runs.
+    SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    std::printf("Vyr benchmarks: %lu processors, screen %dx%d\n\n", system.dwNumberOfProcessors,
+                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    std::fflush(stdout);
+    Table table;
+    benchSwitcher(table);
+    benchHook(table);
+    benchProgram(table);
+    table.print();
+    return 0;
+}

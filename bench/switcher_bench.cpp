@@ -1,0 +1,430 @@
+// The switcher measured in this process: the real switcher window of class "Vyr" with the product's
+// window procedure, made as start-up makes it, and fixture windows on eight fixture threads of this
+// process (under Wine the switcher can read the icons only of windows of its own process). Each
+// command is sent from this thread, so its time is the whole handler: for an opening the fill, the
+// placement and the full paint that UpdateWindow runs before the handler returns.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench.h"
+#include "core/activation.h"
+#include "core/painting.h"
+#include "core/switch_list.h"
+#include "core/switcher.h"
+#include "hook/hook_contract.h"
+#include "settings/settings.h"
+#include "shell/startup.h"
+#include "support/in_process_fixtures.h"
+
+namespace {
+
+constexpr int SPREAD_THREADS = 8;
+constexpr int OPENING_ROUNDS = 30;
+constexpr int WARM_UP_ROUNDS = 3;
+constexpr int STEP_ROUNDS = 200;
+constexpr int STEP_BLOCKS = 8;
+constexpr int HUNG_ROUNDS = 5;
+constexpr int COMMIT_ROUNDS = 3;
+constexpr int DESKTOP_WINDOWS = 200;
+// After each close: the hide, the activation that moves on and the X server's answers.
+constexpr DWORD SETTLE_AFTER_CLOSE_MS = 20;
+constexpr DWORD SETTLE_BETWEEN_STEPS_MS = 2;
+constexpr DWORD FOREGROUND_WAIT_MS = 3000;
+
+constexpr double FRAME_US = 1e6 / 60;
+constexpr double OPENING_FLOOR_FACTOR = 1.3;
+constexpr double STEP_RATIO_LIMIT = 1.2;
+constexpr double HUNG_EXTRA_LIMIT_US = 100000;
+
+// The same icon-query bounds as the fill's, so that the floor meets a hung window as the fill does.
+constexpr UINT FLOOR_ICON_TIMEOUT_MS = 50;
+
+// ---- The floor: the enumeration and the icon queries alone, no window, no paint ----------------
+
+struct FloorList {
+    HWND windows[SWITCH_LIST_SLOTS];
+    int count;
+};
+
+bool floorListed(const FloorList& list, HWND window)
+{
+    for (int i = 0; i < list.count; i++) {
+        if (list.windows[i] == window) {
+            return true;
+        }
+    }
+    return false;
+}
+
+BOOL CALLBACK collectForFloor(HWND window, LPARAM parameter)
+{
+    FloorList& list = *(FloorList*)parameter;
+    if (list.count == SWITCH_LIST_MAX) {
+        return FALSE;
+    }
+    if (!IsWindowVisible(window) || GetParent(window) != NULL ||
+        (GetWindowLongA(window, GWL_STYLE) & WS_OVERLAPPEDWINDOW) == 0) {
+        return TRUE;
+    }
+    char title[1024];
+    if (GetWindowTextA(window, title, sizeof title - 1) == 0 || floorListed(list, window)) {
+        return TRUE;
+    }
+    RECT frame = {};
+    GetWindowRect(window, &frame);
+    if (frame.left == frame.right || frame.top == frame.bottom) {
+        return TRUE;
+    }
+    DWORD_PTR icon = 0;
+    SendMessageTimeoutA(window, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, FLOOR_ICON_TIMEOUT_MS, &icon);
+    if (icon == 0) {
+        icon = GetClassLongA(window, GCL_HICON);
+    }
+    if (icon != 0) {
+        list.windows[list.count++] = window;
+    }
+    return TRUE;
+}
+
+double timeFloor(int* listed)
+{
+    FloorList list = {};
+    double taken = microsecondsTaken([&] { EnumWindows(collectForFloor, (LPARAM)&list); });
+    *listed = list.count;
+    return taken;
+}
+
+// ---- The switcher -----------------------------------------------------------------------------
+
+void makeSwitcher()
+{
+    HINSTANCE instance = GetModuleHandleA(NULL);
+    registerSwitcherClass(instance);
+    registerMessages();
+    createSwitcherWindow(instance);
+    ShowWindow(switcherWindow, SW_HIDE);
+    resetSwitcher();
+    emptyAllSwitchListSlots();
+    settings.mouseSelect = DEFAULT_MOUSE_SELECT;
+    settings.iconScale = DEFAULT_ICON_SCALE;
+    settings.listWidth = DEFAULT_LIST_WIDTH;
+}
+
+LRESULT command(UINT message)
+{
+    return SendMessageA(switcherWindow, message, 0, 0);
+}
+
+void closeSwitcher()
+{
+    command(WM_SWITCH_CANCEL);
+    settle(SETTLE_AFTER_CLOSE_MS);
+}
+
+// The opening's time, and the count it listed (0 when it did not open).
+double timeOpening(int* listed)
+{
+    double taken = microsecondsTaken([] { command(WM_SWITCH_FORWARD); });
+    *listed = switcherState.painted == 1 ? switchEntryCount() : 0;
+    closeSwitcher();
+    return taken;
+}
+
+std::string listedNote(int listed, int floorListed)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%d listed, floor %d", listed, floorListed);
+    return text;
+}
+
+void measureOpening(Table& table, const std::string& name, bool withinFrame)
+{
+    int listed = 0;
+    int floorCount = 0;
+    for (int i = 0; i < WARM_UP_ROUNDS; i++) {
+        timeFloor(&floorCount);
+        timeOpening(&listed);
+    }
+    Series opening, floor;
+    for (int i = 0; i < OPENING_ROUNDS; i++) {
+        floor.add(timeFloor(&floorCount));
+        opening.add(timeOpening(&listed));
+    }
+    double value = opening.median();
+    bool met = value <= OPENING_FLOOR_FACTOR * floor.median() && (!withinFrame || value <= FRAME_US);
+    table.add({name, value, "ms", "enum+icons", floor.median(),
+               withinFrame ? "<= 1.3 x floor, < 16.7 ms" : "<= 1.3 x floor", met,
+               listedNote(listed, floorCount) + ", worst " + std::to_string((int)(opening.worst() / 1000)) + " ms"});
+}
+
+void timeSteps(Series& steps, int rounds)
+{
+    command(WM_SWITCH_FORWARD);
+    for (int i = 0; i < rounds && switcherState.painted == 1; i++) {
+        steps.add(microsecondsTaken([] { command(WM_SWITCH_FORWARD); }));
+        settle(SETTLE_BETWEEN_STEPS_MS);
+    }
+    closeSwitcher();
+}
+
+// Steps on 2 and on 63 entries in alternating blocks, so that the machine's other work falls on both
+// alike. The windows beyond the first two leave the list while their titles are empty.
+void measureSteps(Table& table, InProcessFixtures& fixtures, const std::vector<HWND>& listable)
+{
+    Series two, many;
+    for (int block = 0; block < STEP_BLOCKS; block++) {
+        bool all = block % 2 == 1;
+        for (size_t i = 2; i < listable.size(); i++) {
+            fixtures.setTitle(listable[i], all ? "Window " + std::to_string(i) + " - Application" : "");
+        }
+        timeSteps(all ? many : two, STEP_ROUNDS / (STEP_BLOCKS / 2));
+    }
+    table.add({"step, 2 entries", two.median(), "us", "", 0, "-", true,
+               "worst " + std::to_string((int)two.worst()) + " us"});
+    table.add({"step, 63 entries", many.median(), "us", "step(2)", two.median(), "<= 1.2 x step(2)",
+               many.median() <= STEP_RATIO_LIMIT * two.median(),
+               "worst " + std::to_string((int)many.worst()) + " us"});
+}
+
+// ---- Where an opening's time goes ------------------------------------------------------------
+
+double timeTitleReads(const std::vector<HWND>& windows)
+{
+    char title[1024];
+    return microsecondsTaken([&] {
+        for (HWND window : windows) {
+            GetWindowTextA(window, title, sizeof title - 1);
+        }
+    });
+}
+
+// The opening's steps one by one, as handleForward takes them, and the title reads that the full
+// paint makes: for windows of this process (the fixtures) and for a window of another process.
+void explainOpening(Table& table, const std::vector<HWND>& listed)
+{
+    Series fill, show, paint, ownTitles, foreignTitles;
+    HWND foreign = FindWindowA("Shell_TrayWnd", NULL);
+    std::vector<HWND> foreignWindows(listed.size(), foreign);
+    for (int i = 0; i < OPENING_ROUNDS; i++) {
+        switcherState.previousCursor = NO_ROW;
+        int count = 0;
+        fill.add(microsecondsTaken([&] { count = fillSwitchList(); }));
+        switcherState.cursor = pickInitialCursor();
+        show.add(microsecondsTaken([&] { placeSwitcherWindow(count); }));
+        paint.add(microsecondsTaken([] { UpdateWindow(switcherWindow); }));
+        closeSwitcher();
+        ownTitles.add(timeTitleReads(listed));
+        if (foreign != NULL) {
+            foreignTitles.add(timeTitleReads(foreignWindows));
+        }
+    }
+    table.add({"  of which: fill (diagnosis)", fill.median(), "ms", "", 0, "-", true, ""});
+    table.add({"  of which: place and show (diagnosis)", show.median(), "ms", "", 0, "-", true, ""});
+    table.add({"  of which: full paint (diagnosis)", paint.median(), "ms", "", 0, "-", true, ""});
+    table.add({"  63 title reads, this process (diagnosis)", ownTitles.median(), "ms", "", 0, "-", true,
+               "fixture windows: each read is a send to their thread"});
+    table.add({"  63 title reads, other process (diagnosis)", foreignTitles.median(), "ms", "", 0, "-", true,
+               foreign != NULL ? "the taskbar: read without a send" : "no taskbar found"});
+}
+
+// ---- Fixture sets -----------------------------------------------------------------------------
+
+const Icons ICON_KINDS[] = {Icons::Editor, Icons::Terminal, Icons::Browser};
+
+bool addListable(InProcessFixtures& fixtures, int count, int firstIndex, int firstThread, int threads,
+                 std::vector<HWND>* made = nullptr)
+{
+    for (int i = 0; i < count; i++) {
+        int index = firstIndex + i;
+        HWND window = fixtures.create(FixtureSpec("Window " + std::to_string(index) + " - Application")
+                                          .icon(ICON_KINDS[index % 3])
+                                          .onThread(firstThread + index % threads));
+        if (window == NULL) {
+            std::fprintf(stderr, "bench: fixture window: %s\n", fixtures.lastError().c_str());
+            return false;
+        }
+        if (made != nullptr) {
+            made->push_back(window);
+        }
+    }
+    return true;
+}
+
+// Windows that the filter turns away, each kind at a different test of it.
+bool addUnlistable(InProcessFixtures& fixtures, int count, HWND owner)
+{
+    for (int i = 0; i < count; i++) {
+        FixtureSpec spec("Helper " + std::to_string(i));
+        spec.icon(Icons::Editor).onThread(i % SPREAD_THREADS);
+        switch (i % 6) {
+        case 0: spec.invisible(); break;
+        case 1: spec.noCaption(); break;
+        case 2: spec = FixtureSpec("").icon(Icons::Editor).onThread(i % SPREAD_THREADS); break;
+        case 3: spec.ownedBy(owner); break;
+        case 4: spec.zeroSize(); break;
+        case 5: spec.icon(Icons::None); break;
+        }
+        if (fixtures.create(spec) == NULL) {
+            std::fprintf(stderr, "bench: fixture window: %s\n", fixtures.lastError().c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+// ---- Hung applications ------------------------------------------------------------------------
+
+constexpr int HUNG_APPLICATIONS_MAX = 10;
+constexpr int ANSWERING_THREADS = 6;
+
+void measureHungOpenings(Table& table, InProcessFixtures& fixtures)
+{
+    // 53 windows on six answering threads, and ten applications of one window each on threads of
+    // their own, which hang.
+    fixtures.destroyAll();
+    std::vector<HWND> applications;
+    if (!addListable(fixtures, SWITCH_LIST_MAX - HUNG_APPLICATIONS_MAX, 0, 0, ANSWERING_THREADS) ||
+        !addListable(fixtures, HUNG_APPLICATIONS_MAX, 0, ANSWERING_THREADS, HUNG_APPLICATIONS_MAX, &applications)) {
+        return;
+    }
+    int listed = 0;
+    for (int i = 0; i < WARM_UP_ROUNDS; i++) {
+        timeOpening(&listed);
+    }
+    Series calm;
+    for (int i = 0; i < OPENING_ROUNDS; i++) {
+        calm.add(timeOpening(&listed));
+    }
+    for (int hung : {1, 3, HUNG_APPLICATIONS_MAX}) {
+        Series opening;
+        int listedWhileHung = 0;
+        for (int round = 0; round < HUNG_ROUNDS; round++) {
+            for (int i = 0; i < hung; i++) {
+                fixtures.hangNow(applications[i], UNTIL_RELEASED, Hang::AnswersText);
+            }
+            opening.add(timeOpening(&listedWhileHung));
+            for (int i = 0; i < hung; i++) {
+                fixtures.release(applications[i]);
+            }
+            settle(SETTLE_AFTER_CLOSE_MS);
+        }
+        double extra = opening.median() - calm.median();
+        table.add({"opening, 63 windows, " + std::to_string(hung) + " freshly hung", opening.median(), "ms",
+                   "not hung", calm.median(), "extra <= 100 ms", extra <= HUNG_EXTRA_LIMIT_US,
+                   "extra " + std::to_string((int)(extra / 1000)) + " ms, " + std::to_string(listedWhileHung) +
+                       " listed"});
+    }
+}
+
+// ---- Commit with a hung foreground application ------------------------------------------------
+
+bool makeForeground(InProcessFixtures& fixtures, HWND window)
+{
+    fixtures.activate(window);
+    DWORD start = GetTickCount();
+    while (GetForegroundWindow() != window && GetTickCount() - start < FOREGROUND_WAIT_MS) {
+        settle(5);
+    }
+    return GetForegroundWindow() == window;
+}
+
+const char* foregroundName(HWND foreground, HWND application)
+{
+    return foreground == application ? "the application" : foreground == NULL ? "none" : "another window";
+}
+
+void measureCommits(Table& table, InProcessFixtures& fixtures)
+{
+    HWND application = fixtures.create(FixtureSpec("Foreground application").icon(Icons::Browser).onThread(15));
+    if (application == NULL) {
+        return;
+    }
+    // Through the switcher: open, then commit, with the application hung in between.
+    Series answering, hung;
+    HWND atCommit = NULL;
+    int openedWhileHung = 0;
+    for (int round = 0; round < COMMIT_ROUNDS * 2; round++) {
+        bool hang = round % 2 == 1;
+        makeForeground(fixtures, application);
+        if (hang) {
+            fixtures.hangNow(application, UNTIL_RELEASED, Hang::AnswersText);
+        }
+        command(WM_SWITCH_FORWARD);
+        if (hang && switcherState.painted == 1) {
+            openedWhileHung++;
+        }
+        atCommit = GetForegroundWindow();
+        double taken = microsecondsTaken([] { command(WM_SWITCH_COMMIT); });
+        (hang ? hung : answering).add(taken);
+        fixtures.release(application);
+        settle(SETTLE_AFTER_CLOSE_MS);
+    }
+    table.add({"commit (open, then commit), foreground hung", hung.median(), "ms", "answering", answering.median(),
+               "opens, bounded", hung.worst() < 1e6 && openedWhileHung == COMMIT_ROUNDS,
+               "opened " + std::to_string(openedWhileHung) + " of " + std::to_string(COMMIT_ROUNDS) +
+                   ", foreground at commit: " + foregroundName(atCommit, application) + ", worst " +
+                   std::to_string((int)(hung.worst() / 1000)) + " ms"});
+
+    // The activation alone, with the hung application certainly the foreground window: the
+    // set-foreground request meets it.
+    Series direct, directCalm;
+    HWND target = fixtures.create(FixtureSpec("Target").icon(Icons::Editor).onThread(14));
+    for (int round = 0; round < COMMIT_ROUNDS * 2; round++) {
+        bool hang = round % 2 == 1;
+        if (!makeForeground(fixtures, application)) {
+            continue;
+        }
+        if (hang) {
+            fixtures.hangNow(application, UNTIL_RELEASED, Hang::AnswersText);
+        }
+        (hang ? direct : directCalm).add(microsecondsTaken([&] { activateWindow(target); }));
+        fixtures.release(application);
+        settle(SETTLE_AFTER_CLOSE_MS);
+    }
+    table.add({"activation with the foreground hung", direct.median(), "ms", "answering", directCalm.median(),
+               "bounded", !direct.empty() && direct.worst() < 1e6,
+               "worst " + std::to_string((int)(direct.worst() / 1000)) + " ms, " + std::to_string(direct.size()) +
+                   " rounds"});
+}
+
+} // namespace
+
+void benchSwitcher(Table& table)
+{
+    makeSwitcher();
+    // The pointer rests where no switcher appears, so that none gets mouse moves.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 10, 8);
+    InProcessFixtures fixtures;
+    if (!fixtures.attach(GetCurrentProcess())) {
+        std::fprintf(stderr, "bench: fixtures: %s\n", fixtures.lastError().c_str());
+        return;
+    }
+    std::vector<HWND> listable;
+    if (!addListable(fixtures, 2, 0, 0, SPREAD_THREADS, &listable)) {
+        return;
+    }
+    measureOpening(table, "opening, 2 windows", false);
+
+    if (!addListable(fixtures, 14, 2, 0, SPREAD_THREADS, &listable)) {
+        return;
+    }
+    measureOpening(table, "opening, 16 windows", false);
+
+    if (!addListable(fixtures, SWITCH_LIST_MAX - 16, 16, 0, SPREAD_THREADS, &listable)) {
+        return;
+    }
+    measureOpening(table, "opening, 63 windows", true);
+    explainOpening(table, listable);
+    measureSteps(table, fixtures, listable);
+
+    if (!addUnlistable(fixtures, DESKTOP_WINDOWS - SWITCH_LIST_MAX, listable.back())) {
+        return;
+    }
+    measureOpening(table, "opening, 200 windows, 63 listed", true);
+
+    measureHungOpenings(table, fixtures);
+    measureCommits(table, fixtures);
+    fixtures.destroyAll();
+    DestroyWindow(switcherWindow);
+}

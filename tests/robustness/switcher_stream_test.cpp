@@ -1,0 +1,321 @@
+// The switcher among windows that come and go: the real switcher window of this process (the
+// switcher harness) and fixture windows on eight fixture threads of this process, which are
+// created, destroyed, closed, retitled and briefly hung between the commands and mouse messages of
+// a long seeded random stream. After every step the switcher's invariants hold; at the end the
+// process holds no more handles than before. A failure names the seed; VYR_STREAM_SEED replays it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/painting.h"
+#include "core/switcher_harness.h"
+#include "hook/hook_contract.h"
+#include "settings/settings.h"
+#include "support/in_process_fixtures.h"
+#include "support/pump.h"
+
+namespace {
+
+constexpr int STREAM_STEPS = 10000;
+constexpr unsigned DEFAULT_SEED = 20240607;
+constexpr int FIXTURE_THREADS = 8;
+constexpr int WINDOWS_AT_START = 12;
+constexpr int WINDOWS_AT_MOST = 40;
+// The handle count is taken once the stream has gone through every kind of step many times, so that
+// whatever the system allocates once, on first use, is in it already.
+constexpr int HANDLE_BASELINE_STEP = 2000;
+constexpr DWORD LONGEST_HANG_MS = 120;
+constexpr DWORD GONE_WAIT_MS = 3000;
+
+enum Step {
+    FORWARD, STEP_BACK, BACKWARD, COMMIT, CANCEL,
+    MOUSE_MOVE, BUTTON_DOWN, BUTTON_UP,
+    CREATE, DESTROY, CLOSE, RETITLE, HANG, CHANGE_SETTINGS, PUMP,
+};
+const UINT COMMANDS[] = {WM_SWITCH_FORWARD, WM_SWITCH_STEP_BACK, WM_SWITCH_BACKWARD, WM_SWITCH_COMMIT, WM_SWITCH_CANCEL};
+const UINT MOUSE_MESSAGES[] = {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP};
+// How often each step comes, in the order of Step.
+const std::vector<double> STEP_WEIGHTS = {18, 8, 8, 7, 5, 16, 5, 4, 5, 3, 2, 3, 1, 2, 3};
+
+unsigned streamSeed()
+{
+    const char* given = std::getenv("VYR_STREAM_SEED");
+    return given != nullptr ? (unsigned)std::strtoul(given, nullptr, 10) : DEFAULT_SEED;
+}
+
+// Wine 8 answers GetProcessHandleCount with 0. There the table is counted by asking each handle
+// value in turn: Wine gives out the lowest free values, so the live ones lie far below the bound.
+constexpr ULONG_PTR HANDLE_VALUE_BOUND = 16384;
+constexpr ULONG_PTR HANDLE_VALUE_STEP = 4;
+
+DWORD handleCount()
+{
+    DWORD count = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count != 0) {
+        return count;
+    }
+    for (ULONG_PTR value = HANDLE_VALUE_STEP; value < HANDLE_VALUE_BOUND; value += HANDLE_VALUE_STEP) {
+        DWORD flags;
+        count += GetHandleInformation((HANDLE)value, &flags) ? 1 : 0;
+    }
+    return count;
+}
+
+class WindowsComingAndGoing : public SwitcherTest {
+protected:
+    // With a width or a row height of 0 or less, or a width so large that the centred window lies
+    // off the screen (all from the settings file), nothing of the window can be seen and it gets no
+    // full paint: the switch counts as closed although its window is shown and its list filled, until
+    // a cancel empties it or a forward tries again. That is the one way a shown window may be closed.
+    static ::testing::AssertionResult invariantsHold()
+    {
+        if (!isOpen() && IsWindowVisible(switcherWindow)) {
+            RECT frame = {}, client = {}, seen = {};
+            GetWindowRect(switcherWindow, &frame);
+            GetClientRect(switcherWindow, &client);
+            RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+            if (!IsRectEmpty(&client) && IntersectRect(&seen, &frame, &screen)) {
+                return ::testing::AssertionFailure()
+                       << "closed, yet shown where it can be seen: " << frame.right - frame.left << "x"
+                       << frame.bottom - frame.top << " at " << frame.left << "," << frame.top << ", "
+                       << switchEntryCount() << " listed; icon scale " << settings.iconScale << ", width "
+                       << settings.listWidth;
+            }
+            return listInvariantsHold();
+        }
+        return switcherInvariantsHold();
+    }
+
+    void SetUp() override
+    {
+        SwitcherTest::SetUp();
+        ASSERT_TRUE(fixtures.attach(GetCurrentProcess())) << fixtures.lastError();
+    }
+
+    void TearDown() override
+    {
+        SwitcherTest::TearDown();
+        fixtures.destroyAll();
+    }
+
+    HWND create(const FixtureSpec& spec)
+    {
+        HWND window = fixtures.create(spec);
+        if (window != NULL) {
+            live.push_back(window);
+        }
+        return window;
+    }
+
+    // Any kind of window a desktop holds: most listable, some turned away by one test of the filter.
+    FixtureSpec anyWindow(int index)
+    {
+        int kind = (int)(random() % 20);
+        FixtureSpec spec(kind == 0 ? "" : "Application " + std::to_string(index));
+        const Icons icons[] = {Icons::Editor, Icons::Terminal, Icons::Browser, Icons::None};
+        const unsigned sources[] = {ICON_BY_MESSAGE, ICON_BY_CLASS, ICON_MESSAGE_SMALL, ICON_CLASS_BIG};
+        spec.icon(icons[random() % 4], sources[random() % 4]).onThread((int)(random() % FIXTURE_THREADS));
+        switch (kind) {
+        case 1: spec.topmost(); break;
+        case 2: spec.minimized(); break;
+        case 3: spec.noCaption(); break;
+        case 4: spec.invisible(); break;
+        case 5: spec.toolWindow(); break;
+        case 6: spec.maximized(); break;
+        case 7:
+            if (!live.empty()) {
+                spec.ownedBy(anyLive());
+            }
+            break;
+        case 8: spec.consoleClass(); break; // activated the console way when in the foreground
+        default: break;
+        }
+        return spec;
+    }
+
+    HWND anyLive() { return live[random() % live.size()]; }
+
+    void forget(HWND window)
+    {
+        live.erase(std::remove(live.begin(), live.end(), window), live.end());
+    }
+
+    std::string anyTitle()
+    {
+        switch (random() % 4) {
+        case 0: return "";
+        case 1: return std::string(2000, 'W');
+        default: return "Retitled " + std::to_string(random() % 1000);
+        }
+    }
+
+    void changeSettings()
+    {
+        const int scales[] = {1, 2, 2, 3, 0, -1, INT_MAX, INT_MIN};
+        const int widths[] = {300, 300, 100, 50, 0, -5, 2000, INT_MAX, INT_MIN};
+        const int selects[] = {0, 1, 7};
+        settings.iconScale = scales[random() % 8];
+        settings.listWidth = widths[random() % 9];
+        settings.mouseSelect = selects[random() % 3];
+    }
+
+    void mouse(UINT message)
+    {
+        // Mostly over the rows of a list of a few dozen, now and then anywhere a 16-bit y reaches.
+        int y = random() % 10 == 0 ? (int)(random() % 65536) : (int)(random() % 1200);
+        SwitcherTest::mouse(message, y);
+    }
+
+    void runStep(Step step, int index)
+    {
+        switch (step) {
+        case FORWARD: case STEP_BACK: case BACKWARD: case COMMIT: case CANCEL:
+            send(COMMANDS[step]);
+            break;
+        case MOUSE_MOVE: case BUTTON_DOWN: case BUTTON_UP:
+            mouse(MOUSE_MESSAGES[step - MOUSE_MOVE]);
+            break;
+        case CREATE:
+            if (live.size() < (size_t)WINDOWS_AT_MOST) {
+                create(anyWindow(index)); // refused while the thread hangs
+                break;
+            }
+            [[fallthrough]]; // the desktop is full
+        case DESTROY:
+            if (!live.empty()) {
+                HWND window = anyLive();
+                fixtures.destroy(window); // refused while its thread hangs
+                if (!IsWindow(window)) {
+                    forget(window);
+                }
+            }
+            break;
+        case CLOSE:
+            if (!live.empty()) {
+                fixtures.close(anyLive()); // goes when its thread takes up WM_CLOSE, maybe amid a fill
+            }
+            break;
+        case RETITLE:
+            if (!live.empty()) {
+                fixtures.setTitle(anyLive(), anyTitle());
+            }
+            break;
+        case HANG:
+            if (!live.empty()) {
+                fixtures.hangNow(anyLive(), 20 + random() % (LONGEST_HANG_MS - 20), Hang::AnswersText);
+            }
+            break;
+        case CHANGE_SETTINGS:
+            changeSettings();
+            break;
+        case PUMP:
+            pumpUntil([] { return false; }, 5);
+            break;
+        }
+        pumpPendingMessages();
+        for (size_t i = live.size(); i-- > 0;) {
+            if (!IsWindow(live[i])) {
+                live.erase(live.begin() + (long)i);
+            }
+        }
+    }
+
+    InProcessFixtures fixtures;
+    std::vector<HWND> live;
+    std::mt19937 random;
+};
+
+TEST_F(WindowsComingAndGoing, TenThousandStepsKeepTheInvariantsAndTheHandleTable)
+{
+    unsigned seed = streamSeed();
+    random.seed(seed);
+    std::printf("seed %u (VYR_STREAM_SEED=%u replays it)\n", seed, seed);
+    for (int i = 0; i < WINDOWS_AT_START; i++) {
+        // One on each fixture thread first, so that no thread starts in the middle of the count.
+        ASSERT_NE(create(FixtureSpec("Application " + std::to_string(i)).icon(Icons::Editor).onThread(i % FIXTURE_THREADS)),
+                  (HWND)NULL)
+            << fixtures.lastError();
+    }
+    std::discrete_distribution<int> nextStep(STEP_WEIGHTS.begin(), STEP_WEIGHTS.end());
+    DWORD baseline = 0;
+    int openings = 0;
+    for (int n = 0; n < STREAM_STEPS; n++) {
+        if (n == HANDLE_BASELINE_STEP) {
+            baseline = handleCount();
+        }
+        Step step = (Step)nextStep(random);
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", step " + std::to_string(n) + ", kind " + std::to_string(step));
+        bool wasOpen = isOpen();
+        int cursor = switcherState.cursor;
+        int count = switchEntryCount();
+        runStep(step, n);
+        if (step <= CANCEL) {
+            ASSERT_TRUE(commandDidItsMove(COMMANDS[step], wasOpen, cursor, count));
+        }
+        ASSERT_TRUE(invariantsHold());
+        openings += !wasOpen && isOpen() ? 1 : 0;
+    }
+    send(WM_SWITCH_CANCEL);
+    pumpUntil([] { return false; }, LONGEST_HANG_MS); // the last hang ends
+    DWORD final = handleCount();
+    std::printf("seed %u: %d openings; handles %lu at step %d, %lu at the end\n", seed, openings, baseline,
+                HANDLE_BASELINE_STEP, final);
+    EXPECT_GT(openings, STREAM_STEPS / 50) << "the stream must go through the switch many times";
+    EXPECT_LE(final, baseline) << "handles leaked over " << STREAM_STEPS - HANDLE_BASELINE_STEP << " steps";
+}
+
+// Windows that go while the list is open keep their rows until the close; stepping over their rows,
+// hovering them and committing to one that no longer exists closes the switcher without harm, and
+// the next opening lists only the windows that are left.
+TEST_F(WindowsComingAndGoing, WindowsThatGoWhileTheListIsOpenCloseItCleanly)
+{
+    for (int i = 0; i < 6; i++) {
+        ASSERT_NE(create(FixtureSpec("Application " + std::to_string(i)).icon(Icons::Editor).onThread(i % 3)), (HWND)NULL);
+    }
+    send(WM_SWITCH_FORWARD);
+    ASSERT_TRUE(isOpen());
+    ASSERT_EQ(switchEntryCount(), 6);
+    int cursor = switcherState.cursor;
+    std::vector<HWND> gone = {switchList[cursor].window, switchList[(cursor + 1) % 6].window,
+                              switchList[(cursor + 3) % 6].window};
+    fixtures.destroy(gone[0]);
+    fixtures.destroy(gone[1]);
+    fixtures.close(gone[2]);
+    ASSERT_TRUE(pumpUntil([&] { return !IsWindow(gone[0]) && !IsWindow(gone[1]) && !IsWindow(gone[2]); }, GONE_WAIT_MS));
+
+    for (int i = 0; i < 13; i++) {
+        cursor = switcherState.cursor;
+        send(i % 4 == 3 ? WM_SWITCH_STEP_BACK : WM_SWITCH_FORWARD);
+        ASSERT_TRUE(commandDidItsMove(i % 4 == 3 ? WM_SWITCH_STEP_BACK : WM_SWITCH_FORWARD, true, cursor, 6));
+        SwitcherTest::mouse(WM_MOUSEMOVE, rowMiddle(i % 6));
+        pumpPendingMessages();
+        ASSERT_TRUE(switcherInvariantsHold());
+    }
+    EXPECT_EQ(switchEntryCount(), 6) << "rows stay until the close";
+    while (switchList[switcherState.cursor].window != gone[0]) {
+        send(WM_SWITCH_FORWARD);
+    }
+    send(WM_SWITCH_COMMIT);
+    EXPECT_FALSE(isOpen());
+    EXPECT_TRUE(switcherInvariantsHold());
+
+    // A click on a gone window's row closes it just as well.
+    send(WM_SWITCH_FORWARD);
+    ASSERT_EQ(switchEntryCount(), 3);
+    for (HWND window : gone) {
+        EXPECT_FALSE(switchListContains(window));
+    }
+    HWND clicked = switchList[1].window;
+    fixtures.destroy(clicked);
+    SwitcherTest::mouse(WM_LBUTTONUP, rowMiddle(1));
+    EXPECT_FALSE(isOpen());
+    EXPECT_TRUE(switcherInvariantsHold());
+}
+
+} // namespace
