@@ -237,7 +237,7 @@ bool addListable(InProcessFixtures& fixtures, int count, int firstIndex, int fir
 {
     for (int i = 0; i < count; i++) {
         int index = firstIndex + i;
-        HWND window = fixtures.create(FixtureSpec("Window " + std::to_string(index) + " - Application")
+        HWND window = fixtures.create(FixturePlan("Window " + std::to_string(index) + " - Application")
                                           .icon(ICON_KINDS[index % 3])
                                           .onThread(firstThread + index % threads));
         if (window == NULL) {
@@ -255,17 +255,17 @@ bool addListable(InProcessFixtures& fixtures, int count, int firstIndex, int fir
 bool addUnlistable(InProcessFixtures& fixtures, int count, HWND owner)
 {
     for (int i = 0; i < count; i++) {
-        FixtureSpec spec("Helper " + std::to_string(i));
-        spec.icon(Icons::Editor).onThread(i % SPREAD_THREADS);
+        FixturePlan plan("Helper " + std::to_string(i));
+        plan.icon(Icons::Editor).onThread(i % SPREAD_THREADS);
         switch (i % 6) {
-        case 0: spec.invisible(); break;
-        case 1: spec.noCaption(); break;
-        case 2: spec = FixtureSpec("").icon(Icons::Editor).onThread(i % SPREAD_THREADS); break;
-        case 3: spec.ownedBy(owner); break;
-        case 4: spec.zeroSize(); break;
-        case 5: spec.icon(Icons::None); break;
+        case 0: plan.invisible(); break;
+        case 1: plan.noCaption(); break;
+        case 2: plan = FixturePlan("").icon(Icons::Editor).onThread(i % SPREAD_THREADS); break;
+        case 3: plan.ownedBy(owner); break;
+        case 4: plan.zeroSize(); break;
+        case 5: plan.icon(Icons::None); break;
         }
-        if (fixtures.create(spec) == NULL) {
+        if (fixtures.create(plan) == NULL) {
             std::fprintf(stderr, "bench: fixture window: %s\n", fixtures.lastError().c_str());
             return false;
         }
@@ -336,7 +336,7 @@ const char* foregroundName(HWND foreground, HWND application)
 
 void measureCommits(Table& table, InProcessFixtures& fixtures)
 {
-    HWND application = fixtures.create(FixtureSpec("Foreground application").icon(Icons::Browser).onThread(15));
+    HWND application = fixtures.create(FixturePlan("Foreground application").icon(Icons::Browser).onThread(15));
     if (application == NULL) {
         return;
     }
@@ -369,7 +369,7 @@ void measureCommits(Table& table, InProcessFixtures& fixtures)
     // The activation alone, with the hung application certainly the foreground window: the
     // set-foreground request meets it.
     Series direct, directCalm;
-    HWND target = fixtures.create(FixtureSpec("Target").icon(Icons::Editor).onThread(14));
+    HWND target = fixtures.create(FixturePlan("Target").icon(Icons::Editor).onThread(14));
     for (int round = 0; round < COMMIT_ROUNDS * 2; round++) {
         bool hang = round % 2 == 1;
         if (!makeForeground(fixtures, application)) {

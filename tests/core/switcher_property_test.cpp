@@ -31,22 +31,22 @@ const std::vector<double> STEP_WEIGHTS = {20, 10, 10, 8, 6, 0.5, 25, 8, 5, 4, 3}
 
 class SwitcherStreams : public SwitcherTest, public ::testing::WithParamInterface<unsigned> {
 protected:
-    WindowSpec specOf(int i)
+    WindowPlan specOf(int i)
     {
-        WindowSpec spec = makeWindow("Window " + std::to_string(i));
+        WindowPlan plan = makeWindow("Window " + std::to_string(i));
         if (i == 1) {
-            spec.minimized();
+            plan.minimized();
         }
         if (i == 2) {
-            spec.topmost();
+            plan.topmost();
         }
         if (i >= 4) {
-            spec.onOwnThread();
+            plan.onOwnThread();
         }
         if (i == 5) {
-            spec.minimized().icons(CLASS_BIG_ICON);
+            plan.minimized().icons(CLASS_BIG_ICON);
         }
-        return spec;
+        return plan;
     }
 };
 

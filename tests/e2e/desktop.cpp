@@ -394,9 +394,9 @@ void DesktopScenario::startVyr(const std::string& iniText)
     ASSERT_TRUE(fixtures.attach(vyr->process())) << fixtures.lastError();
 }
 
-HWND DesktopScenario::addWindow(const FixtureSpec& spec, bool listed)
+HWND DesktopScenario::addWindow(const FixturePlan& plan, bool listed)
 {
-    HWND window = fixtures.create(spec);
+    HWND window = fixtures.create(plan);
     EXPECT_NE(window, (HWND)NULL) << fixtures.lastError();
     EXPECT_TRUE(pumpUntil([&] { return IsWindowVisible(window) != FALSE; }, SHOW_WAIT_MS));
     if (listed) {

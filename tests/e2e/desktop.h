@@ -134,7 +134,7 @@ protected:
     // Starts Vyr.exe and loads the fixture DLL into it.
     void startVyr(const std::string& iniText = "");
     // A fixture window in Vyr's process, shown; the ones a switcher lists are remembered as such.
-    HWND addWindow(const FixtureSpec& spec, bool listed = true);
+    HWND addWindow(const FixturePlan& plan, bool listed = true);
     // Makes the window the foreground window from its own thread and gives it the keyboard focus.
     void bringToFront(HWND window);
     // The listed fixture windows in the order the switcher will show them.

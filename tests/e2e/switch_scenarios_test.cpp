@@ -25,9 +25,9 @@ protected:
     // A text editor, a terminal and a browser, each on a thread of its own as applications are.
     std::vector<HWND> addSampleWindows()
     {
-        return {addWindow(FixtureSpec("notes.txt - Editor").icon(Icons::Editor).onThread(1)),
-                addWindow(FixtureSpec("Terminal").icon(Icons::Terminal).onThread(2)),
-                addWindow(FixtureSpec("Start page - Browser").icon(Icons::Browser).onThread(3))};
+        return {addWindow(FixturePlan("notes.txt - Editor").icon(Icons::Editor).onThread(1)),
+                addWindow(FixturePlan("Terminal").icon(Icons::Terminal).onThread(2)),
+                addWindow(FixturePlan("Start page - Browser").icon(Icons::Browser).onThread(3))};
     }
 
     // Vyr with the sample windows, and the editor of another process in front of them.
@@ -143,7 +143,7 @@ TEST_F(Switching, AMinimizedWindowChosenFromTheListComesBackRestored)
 {
     ASSERT_NO_FATAL_FAILURE(startVyr());
     HWND front = addSampleWindows()[0];
-    HWND minimized = addWindow(FixtureSpec("report.pdf - Viewer").icon(Icons::Editor).onThread(4).minimized());
+    HWND minimized = addWindow(FixturePlan("report.pdf - Viewer").icon(Icons::Editor).onThread(4).minimized());
     ASSERT_TRUE(IsIconic(minimized));
     ASSERT_NO_FATAL_FAILURE(bringToFront(front));
     std::vector<HWND> rows = expectedRows();
@@ -217,7 +217,7 @@ TEST_F(Switching, AHungApplicationNeitherDelaysTheListNorStopsTheSwitch)
     addSampleWindows();
     // A hung application answers nothing sent to it, its icon query included; its class icon is
     // still readable, so it stays in the list, as on Windows.
-    HWND hung = addWindow(FixtureSpec("Not responding - Browser").icon(Icons::Browser, ICON_BY_MESSAGE | ICON_BY_CLASS)
+    HWND hung = addWindow(FixturePlan("Not responding - Browser").icon(Icons::Browser, ICON_BY_MESSAGE | ICON_BY_CLASS)
                               .className("VyrE2eHungApp").onThread(4));
     ASSERT_NO_FATAL_FAILURE(bringToFront(hung));
     ASSERT_TRUE(fixtures.hangOnIconQuery(hung)) << fixtures.lastError();

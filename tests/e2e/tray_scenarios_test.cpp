@@ -249,9 +249,9 @@ protected:
 
     void addSampleWindows()
     {
-        addWindow(FixtureSpec("notes.txt - Editor").icon(Icons::Editor).onThread(1));
-        addWindow(FixtureSpec("Terminal").icon(Icons::Terminal).onThread(2));
-        addWindow(FixtureSpec("Start page - Browser").icon(Icons::Browser).onThread(3));
+        addWindow(FixturePlan("notes.txt - Editor").icon(Icons::Editor).onThread(1));
+        addWindow(FixturePlan("Terminal").icon(Icons::Terminal).onThread(2));
+        addWindow(FixturePlan("Start page - Browser").icon(Icons::Browser).onThread(3));
     }
 };
 
@@ -350,8 +350,8 @@ TEST_F(Tray, ASecondStartLeavesExactlyOneSwitcherAnsweringAltTab)
     ASSERT_TRUE(first.started());
     InProcessFixtures firstFixtures;
     ASSERT_TRUE(firstFixtures.attach(first.process())) << firstFixtures.lastError();
-    firstFixtures.create(FixtureSpec("Old editor").icon(Icons::Editor));
-    firstFixtures.create(FixtureSpec("Old terminal").icon(Icons::Terminal));
+    firstFixtures.create(FixturePlan("Old editor").icon(Icons::Editor));
+    firstFixtures.create(FixturePlan("Old terminal").icon(Icons::Terminal));
 
     ASSERT_NO_FATAL_FAILURE(startVyr());
     addSampleWindows();

@@ -126,8 +126,8 @@ TEST(VanishedWindows, ACommitToAWindowThatHasGoneClosesTheSwitcher)
     ASSERT_TRUE(program.alive());
 
     // The next switch lists the windows that are there now.
-    program.fixtures.create(FixtureSpec("Newcomer").icon(Icons::Browser));
-    program.fixtures.create(FixtureSpec("Another").icon(Icons::Editor));
+    program.fixtures.create(FixturePlan("Newcomer").icon(Icons::Browser));
+    program.fixtures.create(FixturePlan("Another").icon(Icons::Editor));
     ASSERT_TRUE(program.command(WM_SWITCH_FORWARD));
     EXPECT_TRUE(program.shown());
     RECT rect = {};

@@ -36,7 +36,7 @@ void postKey(HWND window, WPARAM key)
     }
     for (int i = 0; i < count; i++) {
         HWND window = fixtures.create(
-            FixtureSpec("Application " + std::to_string(i)).icon(i % 2 ? Icons::Editor : Icons::Terminal).onThread(i % 4));
+            FixturePlan("Application " + std::to_string(i)).icon(i % 2 ? Icons::Editor : Icons::Terminal).onThread(i % 4));
         if (window == NULL) {
             return ::testing::AssertionFailure() << "fixture window: " << fixtures.lastError();
         }

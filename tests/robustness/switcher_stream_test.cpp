@@ -104,9 +104,9 @@ protected:
         fixtures.destroyAll();
     }
 
-    HWND create(const FixtureSpec& spec)
+    HWND create(const FixturePlan& plan)
     {
-        HWND window = fixtures.create(spec);
+        HWND window = fixtures.create(plan);
         if (window != NULL) {
             live.push_back(window);
         }
@@ -114,29 +114,29 @@ protected:
     }
 
     // Any kind of window a desktop holds: most listable, some turned away by one test of the filter.
-    FixtureSpec anyWindow(int index)
+    FixturePlan anyWindow(int index)
     {
         int kind = (int)(random() % 20);
-        FixtureSpec spec(kind == 0 ? "" : "Application " + std::to_string(index));
+        FixturePlan plan(kind == 0 ? "" : "Application " + std::to_string(index));
         const Icons icons[] = {Icons::Editor, Icons::Terminal, Icons::Browser, Icons::None};
         const unsigned sources[] = {ICON_BY_MESSAGE, ICON_BY_CLASS, ICON_MESSAGE_SMALL, ICON_CLASS_BIG};
-        spec.icon(icons[random() % 4], sources[random() % 4]).onThread((int)(random() % FIXTURE_THREADS));
+        plan.icon(icons[random() % 4], sources[random() % 4]).onThread((int)(random() % FIXTURE_THREADS));
         switch (kind) {
-        case 1: spec.topmost(); break;
-        case 2: spec.minimized(); break;
-        case 3: spec.noCaption(); break;
-        case 4: spec.invisible(); break;
-        case 5: spec.toolWindow(); break;
-        case 6: spec.maximized(); break;
+        case 1: plan.topmost(); break;
+        case 2: plan.minimized(); break;
+        case 3: plan.noCaption(); break;
+        case 4: plan.invisible(); break;
+        case 5: plan.toolWindow(); break;
+        case 6: plan.maximized(); break;
         case 7:
             if (!live.empty()) {
-                spec.ownedBy(anyLive());
+                plan.ownedBy(anyLive());
             }
             break;
-        case 8: spec.consoleClass(); break; // activated the console way when in the foreground
+        case 8: plan.consoleClass(); break; // activated the console way when in the foreground
         default: break;
         }
-        return spec;
+        return plan;
     }
 
     HWND anyLive() { return live[random() % live.size()]; }
@@ -238,7 +238,7 @@ TEST_F(WindowsComingAndGoing, TenThousandStepsKeepTheInvariantsAndTheHandleTable
     std::printf("seed %u (VYR_STREAM_SEED=%u replays it)\n", seed, seed);
     for (int i = 0; i < WINDOWS_AT_START; i++) {
         // One on each fixture thread first, so that no thread starts in the middle of the count.
-        ASSERT_NE(create(FixtureSpec("Application " + std::to_string(i)).icon(Icons::Editor).onThread(i % FIXTURE_THREADS)),
+        ASSERT_NE(create(FixturePlan("Application " + std::to_string(i)).icon(Icons::Editor).onThread(i % FIXTURE_THREADS)),
                   (HWND)NULL)
             << fixtures.lastError();
     }
@@ -276,7 +276,7 @@ TEST_F(WindowsComingAndGoing, TenThousandStepsKeepTheInvariantsAndTheHandleTable
 TEST_F(WindowsComingAndGoing, WindowsThatGoWhileTheListIsOpenCloseItCleanly)
 {
     for (int i = 0; i < 6; i++) {
-        ASSERT_NE(create(FixtureSpec("Application " + std::to_string(i)).icon(Icons::Editor).onThread(i % 3)), (HWND)NULL);
+        ASSERT_NE(create(FixturePlan("Application " + std::to_string(i)).icon(Icons::Editor).onThread(i % 3)), (HWND)NULL);
     }
     send(WM_SWITCH_FORWARD);
     ASSERT_TRUE(isOpen());

@@ -79,7 +79,7 @@ protected:
         ASSERT_TRUE(vyr->started());
         ASSERT_TRUE(fixtures.attach(vyr->process())) << fixtures.lastError();
         for (const char* title : {"Editor", "Terminal", "Browser"}) {
-            ASSERT_NE(fixtures.create(FixtureSpec(title).icon(Icons::Editor)), (HWND)NULL) << fixtures.lastError();
+            ASSERT_NE(fixtures.create(FixturePlan(title).icon(Icons::Editor)), (HWND)NULL) << fixtures.lastError();
         }
     }
 
@@ -199,8 +199,8 @@ TEST(SingleInstance, ASecondStartEndsTheFirstCleanly)
 
     InProcessFixtures fixtures;
     ASSERT_TRUE(fixtures.attach(second.process())) << fixtures.lastError();
-    fixtures.create(FixtureSpec("Editor").icon(Icons::Editor));
-    fixtures.create(FixtureSpec("Terminal").icon(Icons::Terminal));
+    fixtures.create(FixturePlan("Editor").icon(Icons::Editor));
+    fixtures.create(FixturePlan("Terminal").icon(Icons::Terminal));
     second.post(WM_SWITCH_FORWARD);
     EXPECT_TRUE(pumpUntil([&] { return IsWindowVisible(second.window()) != FALSE; }, OPEN_WAIT_MS));
     second.post(WM_SWITCH_CANCEL);

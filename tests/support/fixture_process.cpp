@@ -12,18 +12,18 @@ std::string binaryFolder()
     return folder.substr(0, folder.find_last_of("\\/") + 1);
 }
 
-static std::string titleOf(const char* spec)
+static std::string titleOf(const char* plan)
 {
-    const char* bar = std::strchr(spec, '|');
-    return bar != NULL ? std::string(spec, bar) : std::string(spec);
+    const char* bar = std::strchr(plan, '|');
+    return bar != NULL ? std::string(plan, bar) : std::string(plan);
 }
 
 FixtureProcess::FixtureProcess(std::initializer_list<const char*> windows)
 {
     std::string commandLine = "\"" + binaryFolder() + "vyr_fixture_app.exe\" " +
                               std::to_string(GetCurrentProcessId());
-    for (const char* spec : windows) {
-        commandLine += " \"" + std::string(spec) + "\"";
+    for (const char* plan : windows) {
+        commandLine += " \"" + std::string(plan) + "\"";
     }
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -36,8 +36,8 @@ FixtureProcess::FixtureProcess(std::initializer_list<const char*> windows)
     processId_ = info.dwProcessId;
     // Ready once every window is shown: the fixture shows (and minimizes) each one after creating it.
     ready_ = pumpUntil([&] {
-        for (const char* spec : windows) {
-            if (!IsWindowVisible(window(titleOf(spec).c_str()))) {
+        for (const char* plan : windows) {
+            if (!IsWindowVisible(window(titleOf(plan).c_str()))) {
                 return false;
             }
         }

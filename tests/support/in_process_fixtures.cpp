@@ -94,45 +94,45 @@ LPTHREAD_START_ROUTINE remoteLoadLibrary(DWORD processId)
 
 } // namespace
 
-// ---- FixtureSpec ----
+// ---- FixturePlan ----
 
-FixtureSpec::FixtureSpec(std::string title) : title_(std::move(title)) {}
+FixturePlan::FixturePlan(std::string title) : title_(std::move(title)) {}
 
-FixtureSpec& FixtureSpec::icon(Icons kind, unsigned sources)
+FixturePlan& FixturePlan::icon(Icons kind, unsigned sources)
 {
     icon_ = kind;
     iconSources_ = sources;
     return *this;
 }
 
-FixtureSpec& FixtureSpec::onThread(int index)
+FixturePlan& FixturePlan::onThread(int index)
 {
     thread_ = index;
     return *this;
 }
 
-FixtureSpec& FixtureSpec::topmost() { shape_ |= SHAPE_TOPMOST; return *this; }
-FixtureSpec& FixtureSpec::minimized() { shape_ |= SHAPE_MINIMIZED; return *this; }
-FixtureSpec& FixtureSpec::maximized() { shape_ |= SHAPE_MAXIMIZED; return *this; }
-FixtureSpec& FixtureSpec::toolWindow() { shape_ |= SHAPE_TOOL_WINDOW; return *this; }
-FixtureSpec& FixtureSpec::noCaption() { shape_ |= SHAPE_NO_CAPTION; return *this; }
-FixtureSpec& FixtureSpec::invisible() { shape_ |= SHAPE_INVISIBLE; return *this; }
-FixtureSpec& FixtureSpec::zeroSize() { shape_ |= SHAPE_ZERO_SIZE; return *this; }
-FixtureSpec& FixtureSpec::activated() { shape_ |= SHAPE_ACTIVATE; return *this; }
+FixturePlan& FixturePlan::topmost() { shape_ |= SHAPE_TOPMOST; return *this; }
+FixturePlan& FixturePlan::minimized() { shape_ |= SHAPE_MINIMIZED; return *this; }
+FixturePlan& FixturePlan::maximized() { shape_ |= SHAPE_MAXIMIZED; return *this; }
+FixturePlan& FixturePlan::toolWindow() { shape_ |= SHAPE_TOOL_WINDOW; return *this; }
+FixturePlan& FixturePlan::noCaption() { shape_ |= SHAPE_NO_CAPTION; return *this; }
+FixturePlan& FixturePlan::invisible() { shape_ |= SHAPE_INVISIBLE; return *this; }
+FixturePlan& FixturePlan::zeroSize() { shape_ |= SHAPE_ZERO_SIZE; return *this; }
+FixturePlan& FixturePlan::activated() { shape_ |= SHAPE_ACTIVATE; return *this; }
 
-FixtureSpec& FixtureSpec::ownedBy(HWND owner)
+FixturePlan& FixturePlan::ownedBy(HWND owner)
 {
     owner_ = owner;
     return *this;
 }
 
-FixtureSpec& FixtureSpec::className(const std::string& name)
+FixturePlan& FixturePlan::className(const std::string& name)
 {
     className_ = name;
     return *this;
 }
 
-FixtureSpec& FixtureSpec::bounds(int x, int y, int width, int height)
+FixturePlan& FixturePlan::bounds(int x, int y, int width, int height)
 {
     shape_ |= SHAPE_OWN_BOUNDS;
     x_ = x;
@@ -142,7 +142,7 @@ FixtureSpec& FixtureSpec::bounds(int x, int y, int width, int height)
     return *this;
 }
 
-FixtureSpec& FixtureSpec::styles(DWORD style, DWORD exStyle)
+FixturePlan& FixturePlan::styles(DWORD style, DWORD exStyle)
 {
     shape_ |= SHAPE_OWN_STYLES;
     style_ = style;
@@ -417,29 +417,29 @@ bool InProcessFixtures::windowOrder(uint32_t code, HWND window, std::vector<unsi
     return order(code, bytesOf(header), answer);
 }
 
-HWND InProcessFixtures::create(const FixtureSpec& spec)
+HWND InProcessFixtures::create(const FixturePlan& plan)
 {
     CreateOrder request = {};
-    request.thread = spec.thread_;
-    request.shape = spec.shape_;
-    request.icon = (uint32_t)spec.icon_;
-    request.iconWays = spec.iconSources_;
-    request.owner = (uint32_t)(UINT_PTR)spec.owner_;
-    request.x = spec.x_;
-    request.y = spec.y_;
-    request.width = spec.width_;
-    request.height = spec.height_;
-    request.style = spec.style_;
-    request.exStyle = spec.exStyle_;
-    if (spec.className_.size() >= sizeof request.className || spec.title_.size() > FIXTURE_TITLE_MAX) {
+    request.thread = plan.thread_;
+    request.shape = plan.shape_;
+    request.icon = (uint32_t)plan.icon_;
+    request.iconWays = plan.iconSources_;
+    request.owner = (uint32_t)(UINT_PTR)plan.owner_;
+    request.x = plan.x_;
+    request.y = plan.y_;
+    request.width = plan.width_;
+    request.height = plan.height_;
+    request.style = plan.style_;
+    request.exStyle = plan.exStyle_;
+    if (plan.className_.size() >= sizeof request.className || plan.title_.size() > FIXTURE_TITLE_MAX) {
         lastError_ = "class name or title too long";
         return NULL;
     }
-    std::memcpy(request.className, spec.className_.c_str(), spec.className_.size() + 1);
-    request.titleLength = (uint32_t)spec.title_.size();
+    std::memcpy(request.className, plan.className_.c_str(), plan.className_.size() + 1);
+    request.titleLength = (uint32_t)plan.title_.size();
     std::vector<unsigned char> answer;
     CreateAnswer created = {};
-    if (!order(ORDER_CREATE, bytesOf(request, spec.title_), &answer) || !readAnswer(answer, &created)) {
+    if (!order(ORDER_CREATE, bytesOf(request, plan.title_), &answer) || !readAnswer(answer, &created)) {
         return NULL;
     }
     return (HWND)(UINT_PTR)created.window;

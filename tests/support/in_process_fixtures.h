@@ -5,7 +5,7 @@
 //     VyrProcess vyr;
 //     InProcessFixtures fixtures;
 //     ASSERT_TRUE(fixtures.attach(vyr.process()));
-//     HWND editor = fixtures.create(FixtureSpec("Notes - Editor").icon(Icons::Editor).onThread(3));
+//     HWND editor = fixtures.create(FixturePlan("Notes - Editor").icon(Icons::Editor).onThread(3));
 //     fixtures.hangOnIconQuery(editor);   // answers normally until asked for its icon
 //     ...
 //     fixtures.release(editor);
@@ -45,31 +45,31 @@ constexpr DWORD UNTIL_RELEASED = 0;
 
 // What a fixture window is to be. Defaults: a visible, not activated, cascaded overlapping window
 // (WS_OVERLAPPEDWINDOW) of a class of the fixtures' own, without icon, on fixture thread 0.
-class FixtureSpec {
+class FixturePlan {
 public:
-    explicit FixtureSpec(std::string title);
+    explicit FixturePlan(std::string title);
 
-    FixtureSpec& icon(Icons kind, unsigned sources = ICON_BY_MESSAGE);
+    FixturePlan& icon(Icons kind, unsigned sources = ICON_BY_MESSAGE);
     // Threads 0 to 15; windows given the same number share a thread.
-    FixtureSpec& onThread(int index);
-    FixtureSpec& topmost();
-    FixtureSpec& minimized();
-    FixtureSpec& maximized();
+    FixturePlan& onThread(int index);
+    FixturePlan& topmost();
+    FixturePlan& minimized();
+    FixturePlan& maximized();
     // An owned popup (WS_POPUP | WS_CAPTION | WS_SYSMENU) with the given owner.
-    FixtureSpec& ownedBy(HWND owner);
-    FixtureSpec& toolWindow();
+    FixturePlan& ownedBy(HWND owner);
+    FixturePlan& toolWindow();
     // WS_POPUP alone: no border, caption, system-menu, sizing or min/max bit.
-    FixtureSpec& noCaption();
-    FixtureSpec& invisible();
-    FixtureSpec& zeroSize();
-    FixtureSpec& className(const std::string& name);
+    FixturePlan& noCaption();
+    FixturePlan& invisible();
+    FixturePlan& zeroSize();
+    FixturePlan& className(const std::string& name);
     // Class "ConsoleWindowClass", which the switcher activates the console way.
-    FixtureSpec& consoleClass() { return className("ConsoleWindowClass"); }
-    FixtureSpec& bounds(int x, int y, int width, int height);
+    FixturePlan& consoleClass() { return className("ConsoleWindowClass"); }
+    FixturePlan& bounds(int x, int y, int width, int height);
     // Exactly these styles, instead of what the shape options above would give.
-    FixtureSpec& styles(DWORD style, DWORD exStyle);
+    FixturePlan& styles(DWORD style, DWORD exStyle);
     // Made the foreground window once shown.
-    FixtureSpec& activated();
+    FixturePlan& activated();
 
 private:
     friend class InProcessFixtures;
@@ -171,7 +171,7 @@ public:
     const std::string& lastError() const { return lastError_; }
 
     // The new window, or NULL (see lastError).
-    HWND create(const FixtureSpec& spec);
+    HWND create(const FixturePlan& plan);
     bool destroy(HWND window);
     // Posts WM_CLOSE; the window goes when its thread takes it up.
     bool close(HWND window);

@@ -31,7 +31,7 @@ HICON createIcon(int edge, int pattern)
 } // namespace
 
 struct TestWindow::State {
-    WindowSpec spec;
+    WindowPlan plan;
     HWND window = NULL;
     std::string className;
     bool registeredClass = false;
@@ -48,7 +48,7 @@ struct TestWindow::State {
     // being created and shown; only the queries that come afterwards are counted and acted on.
     std::atomic<bool> ready{false};
 
-    explicit State(const WindowSpec& s) : spec(s) {}
+    explicit State(const WindowPlan& s) : plan(s) {}
 
     void block()
     {
@@ -75,7 +75,7 @@ static LRESULT CALLBACK fixtureWindowProc(HWND window, UINT message, WPARAM wPar
         if (message == WM_GETICON) {
             state->iconQueries++;
         }
-        for (const auto& action : state->spec.actions_) {
+        for (const auto& action : state->plan.actions_) {
             if (action.first == message) {
                 action.second();
             }
@@ -98,13 +98,13 @@ static LRESULT CALLBACK fixtureWindowProc(HWND window, UINT message, WPARAM wPar
 
 static void createWindow(TestWindow::State* state)
 {
-    const WindowSpec& spec = state->spec;
+    const WindowPlan& plan = state->plan;
     int n = windowsMade++;
-    int x = spec.placed_ ? spec.x_ : 40 + 14 * (n % 30);
-    int y = spec.placed_ ? spec.y_ : 40 + 10 * (n % 30);
-    DWORD exStyle = spec.exStyle_;
-    HWND window = CreateWindowExA(exStyle, state->className.c_str(), spec.title_.c_str(), spec.style_, x, y,
-                                  spec.width_, spec.height_, spec.owner_, NULL, GetModuleHandleA(NULL), state);
+    int x = plan.placed_ ? plan.x_ : 40 + 14 * (n % 30);
+    int y = plan.placed_ ? plan.y_ : 40 + 10 * (n % 30);
+    DWORD exStyle = plan.exStyle_;
+    HWND window = CreateWindowExA(exStyle, state->className.c_str(), plan.title_.c_str(), plan.style_, x, y,
+                                  plan.width_, plan.height_, plan.owner_, NULL, GetModuleHandleA(NULL), state);
     state->window = window;
     if (state->windowBig != NULL) {
         SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)state->windowBig);
@@ -115,8 +115,8 @@ static void createWindow(TestWindow::State* state)
     if ((exStyle & WS_EX_TOPMOST) != 0) {
         SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
-    if (!spec.hidden_) {
-        ShowWindow(window, spec.minimized_ ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
+    if (!plan.hidden_) {
+        ShowWindow(window, plan.minimized_ ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
     }
     state->ready = true;
 }
@@ -134,18 +134,18 @@ static DWORD WINAPI fixtureThread(void* parameter)
     return 0;
 }
 
-WindowSpec::WindowSpec(std::string title) : title_(std::move(title)) {}
-WindowSpec& WindowSpec::style(DWORD windowStyle) { style_ = windowStyle; return *this; }
-WindowSpec& WindowSpec::exStyle(DWORD extendedStyle) { exStyle_ = extendedStyle; return *this; }
-WindowSpec& WindowSpec::topmost() { exStyle_ |= WS_EX_TOPMOST; return *this; }
-WindowSpec& WindowSpec::minimized() { minimized_ = true; return *this; }
-WindowSpec& WindowSpec::hidden() { hidden_ = true; return *this; }
-WindowSpec& WindowSpec::ownedBy(HWND owner) { owner_ = owner; return *this; }
-WindowSpec& WindowSpec::icons(unsigned sources) { icons_ = sources; return *this; }
-WindowSpec& WindowSpec::className(std::string name) { className_ = std::move(name); return *this; }
-WindowSpec& WindowSpec::onOwnThread() { ownThread_ = true; return *this; }
+WindowPlan::WindowPlan(std::string title) : title_(std::move(title)) {}
+WindowPlan& WindowPlan::style(DWORD windowStyle) { style_ = windowStyle; return *this; }
+WindowPlan& WindowPlan::exStyle(DWORD extendedStyle) { exStyle_ = extendedStyle; return *this; }
+WindowPlan& WindowPlan::topmost() { exStyle_ |= WS_EX_TOPMOST; return *this; }
+WindowPlan& WindowPlan::minimized() { minimized_ = true; return *this; }
+WindowPlan& WindowPlan::hidden() { hidden_ = true; return *this; }
+WindowPlan& WindowPlan::ownedBy(HWND owner) { owner_ = owner; return *this; }
+WindowPlan& WindowPlan::icons(unsigned sources) { icons_ = sources; return *this; }
+WindowPlan& WindowPlan::className(std::string name) { className_ = std::move(name); return *this; }
+WindowPlan& WindowPlan::onOwnThread() { ownThread_ = true; return *this; }
 
-WindowSpec& WindowSpec::at(int x, int y)
+WindowPlan& WindowPlan::at(int x, int y)
 {
     placed_ = true;
     x_ = x;
@@ -153,46 +153,46 @@ WindowSpec& WindowSpec::at(int x, int y)
     return *this;
 }
 
-WindowSpec& WindowSpec::size(int width, int height)
+WindowPlan& WindowPlan::size(int width, int height)
 {
     width_ = width;
     height_ = height;
     return *this;
 }
 
-WindowSpec& WindowSpec::onReceive(UINT message, std::function<void()> action)
+WindowPlan& WindowPlan::onReceive(UINT message, std::function<void()> action)
 {
     actions_.emplace_back(message, std::move(action));
     return *this;
 }
 
-WindowSpec& WindowSpec::hangOnIconQuery()
+WindowPlan& WindowPlan::hangOnIconQuery()
 {
     hangOnIconQuery_ = true;
     ownThread_ = true;
     return *this;
 }
 
-TestWindow::TestWindow(const WindowSpec& spec) : state_(new State(spec))
+TestWindow::TestWindow(const WindowPlan& plan) : state_(new State(plan))
 {
     State* state = state_.get();
     state->released = CreateEventA(NULL, TRUE, FALSE, NULL);
     state->blocked = CreateEventA(NULL, FALSE, FALSE, NULL);
     state->created = CreateEventA(NULL, TRUE, FALSE, NULL);
-    if (spec.hangOnIconQuery_) {
-        state->spec.actions_.emplace_back(WM_GETICON, [state] { state->block(); });
+    if (plan.hangOnIconQuery_) {
+        state->plan.actions_.emplace_back(WM_GETICON, [state] { state->block(); });
     }
 
     int n = windowsMade;
-    unsigned sources = spec.icons_;
+    unsigned sources = plan.icons_;
     state->windowBig = (sources & WINDOW_BIG_ICON) ? createIcon(32, 4 * n) : NULL;
     state->windowSmall = (sources & WINDOW_SMALL_ICON) ? createIcon(16, 4 * n + 1) : NULL;
     state->classBig = (sources & CLASS_BIG_ICON) ? createIcon(32, 4 * n + 2) : NULL;
     state->classSmall = (sources & CLASS_SMALL_ICON) ? createIcon(16, 4 * n + 3) : NULL;
 
-    state->className = spec.className_.empty() ? "VyrTestWindow" + std::to_string(GetCurrentProcessId()) +
+    state->className = plan.className_.empty() ? "VyrTestWindow" + std::to_string(GetCurrentProcessId()) +
                                                      "_" + std::to_string((ULONG_PTR)state)
-                                               : spec.className_;
+                                               : plan.className_;
     WNDCLASSEXA windowClass = {};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = fixtureWindowProc;
@@ -204,7 +204,7 @@ TestWindow::TestWindow(const WindowSpec& spec) : state_(new State(spec))
     windowClass.lpszClassName = state->className.c_str();
     state->registeredClass = RegisterClassExA(&windowClass) != 0;
 
-    if (!spec.ownThread_) {
+    if (!plan.ownThread_) {
         createWindow(state);
         state->threadId = GetCurrentThreadId();
         return;

@@ -29,27 +29,27 @@ enum IconSources : unsigned {
     CLASS_SMALL_ICON = 8,  // the window class's hIconSm (GCL_HICONSM)
 };
 
-class WindowSpec {
+class WindowPlan {
 public:
-    explicit WindowSpec(std::string title);
+    explicit WindowPlan(std::string title);
 
-    WindowSpec& style(DWORD windowStyle);   // the whole style; default WS_OVERLAPPEDWINDOW
-    WindowSpec& exStyle(DWORD extendedStyle);
-    WindowSpec& topmost();
-    WindowSpec& minimized();                // shown minimized, not activated
-    WindowSpec& hidden();                   // never shown
-    WindowSpec& ownedBy(HWND owner);
-    WindowSpec& at(int x, int y);           // default: cascaded, so that windows overlap
-    WindowSpec& size(int width, int height);
-    WindowSpec& icons(unsigned sources);    // IconSources; default WINDOW_BIG_ICON
-    WindowSpec& className(std::string name); // a given class name, "ConsoleWindowClass" for one
-    WindowSpec& onOwnThread();              // created and served by a thread of its own
+    WindowPlan& style(DWORD windowStyle);   // the whole style; default WS_OVERLAPPEDWINDOW
+    WindowPlan& exStyle(DWORD extendedStyle);
+    WindowPlan& topmost();
+    WindowPlan& minimized();                // shown minimized, not activated
+    WindowPlan& hidden();                   // never shown
+    WindowPlan& ownedBy(HWND owner);
+    WindowPlan& at(int x, int y);           // default: cascaded, so that windows overlap
+    WindowPlan& size(int width, int height);
+    WindowPlan& icons(unsigned sources);    // IconSources; default WINDOW_BIG_ICON
+    WindowPlan& className(std::string name); // a given class name, "ConsoleWindowClass" for one
+    WindowPlan& onOwnThread();              // created and served by a thread of its own
     // Runs on the window's thread each time the window receives that message, before it is answered.
-    WindowSpec& onReceive(UINT message, std::function<void()> action);
-    WindowSpec& onIconQuery(std::function<void()> action) { return onReceive(WM_GETICON, std::move(action)); }
+    WindowPlan& onReceive(UINT message, std::function<void()> action);
+    WindowPlan& onIconQuery(std::function<void()> action) { return onReceive(WM_GETICON, std::move(action)); }
     // The window answers every message until it is asked for its icon; then its thread blocks until
     // TestWindow::release (or half a minute). Implies onOwnThread.
-    WindowSpec& hangOnIconQuery();
+    WindowPlan& hangOnIconQuery();
 
     // What the builder collected, read by TestWindow.
     std::string title_;
@@ -67,9 +67,9 @@ public:
     std::vector<std::pair<UINT, std::function<void()>>> actions_;
 };
 
-inline WindowSpec makeWindow(std::string title)
+inline WindowPlan makeWindow(std::string title)
 {
-    return WindowSpec(std::move(title));
+    return WindowPlan(std::move(title));
 }
 
 struct ReceivedMessage {
@@ -80,7 +80,7 @@ struct ReceivedMessage {
 
 class TestWindow {
 public:
-    TestWindow(const WindowSpec& spec); // implicit: TestWindow alpha = makeWindow("Alpha");
+    TestWindow(const WindowPlan& plan); // implicit: TestWindow alpha = makeWindow("Alpha");
     ~TestWindow();
     TestWindow(TestWindow&& other) noexcept;
     TestWindow& operator=(TestWindow&& other) noexcept;
