@@ -333,7 +333,7 @@ EditorProcess::EditorProcess(const std::string& title)
         return;
     }
     HWND found = NULL;
-    waitPumping([&] {
+    pumpUntil([&] {
         found = FindWindowA(EDITOR_CLASS, title.c_str());
         return (found != NULL && GetForegroundWindow() == found) || !running();
     }, SHOW_WAIT_MS);

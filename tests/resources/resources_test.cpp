@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "res/resource.h"
-#include "support/fixture_process.h"
+#include "support/vyr_process.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ class VyrResources : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        path = binaryFolder() + "Vyr.exe";
+        path = builtProgramFolder() + "Vyr.exe";
         module = LoadLibraryExA(path.c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     }
     static void TearDownTestSuite()

@@ -125,14 +125,6 @@ RECT RunningVyr::openedRect()
     return rect;
 }
 
-bool shellHasIcon(HWND window)
-{
-    NOTIFYICONDATAA probe = {};
-    probe.cbSize = sizeof probe;
-    probe.hWnd = window;
-    return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
-}
-
 HWND findWindowOfProcess(DWORD processId, const char* className)
 {
     for (HWND w = FindWindowExA(NULL, NULL, className, NULL); w != NULL; w = FindWindowExA(NULL, w, className, NULL)) {

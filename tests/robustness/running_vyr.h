@@ -43,9 +43,6 @@ public:
     std::vector<HWND> windows;
 };
 
-// Whether the shell holds the tray icon of this window (modifying one that is not there fails).
-bool shellHasIcon(HWND window);
-
 // A visible window of that class belonging to the process, or null.
 HWND findWindowOfProcess(DWORD processId, const char* className);
 

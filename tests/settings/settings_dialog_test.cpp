@@ -17,7 +17,7 @@
 #include "settings/settings_dialog.h"
 #include "settings/settings_store.h"
 #include "settings/settings_test_support.h"
-#include "support/fixture_process.h"
+#include "support/vyr_process.h"
 #include "support/pump.h"
 
 namespace {
@@ -132,7 +132,7 @@ protected:
     void SetUp() override
     {
         // The templates that ship, read from Vyr.exe itself.
-        resources = LoadLibraryExA((binaryFolder() + "Vyr.exe").c_str(), NULL,
+        resources = LoadLibraryExA((builtProgramFolder() + "Vyr.exe").c_str(), NULL,
                                    LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(nullptr, resources);
         WNDCLASSA windowClass = {};

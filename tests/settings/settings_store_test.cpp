@@ -11,7 +11,7 @@
 #include "settings/settings.h"
 #include "settings/settings_store.h"
 #include "settings/settings_test_support.h"
-#include "support/fixture_process.h"
+#include "support/vyr_process.h"
 #include "support/host_command.h"
 
 namespace {
@@ -153,7 +153,7 @@ TEST_F(SettingsFile, AReadOnlyDirectoryGetsNoFile)
 
 TEST_F(SettingsFile, TheCurrentDirectoryIsUsedNotTheProgramsFolder)
 {
-    std::string besideProgram = binaryFolder() + "Vyr.ini";
+    std::string besideProgram = builtProgramFolder() + "Vyr.ini";
     ASSERT_FALSE(fileExists(besideProgram)) << "a stray " << besideProgram;
     const std::string programsFile = "[Window]\r\nWidth=777\r\n";
     ASSERT_TRUE(writeTextFile(besideProgram, programsFile));

@@ -20,15 +20,6 @@ namespace {
 
 constexpr DWORD OPEN_WAIT_MS = 5000;
 
-// Whether the shell holds an icon for this window: modifying an icon that is not there fails.
-bool shellHasIcon(HWND window)
-{
-    NOTIFYICONDATAA probe = {};
-    probe.cbSize = sizeof probe;
-    probe.hWnd = window;
-    return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
-}
-
 std::vector<HWND> switcherWindows()
 {
     std::vector<HWND> found;

@@ -18,7 +18,7 @@
 #include "shell/shell.h"
 #include "shell/startup.h"
 #include "shell/tray.h"
-#include "support/fixture_process.h"
+#include "support/vyr_process.h"
 #include "support/pump.h"
 
 namespace {
@@ -27,16 +27,6 @@ bool expectJapanese()
 {
     const char* expected = std::getenv("VYR_EXPECTED_LANGUAGE");
     return expected != nullptr && std::string(expected) == "Japanese";
-}
-
-// Whether the shell holds an icon for this window: modifying an icon that is not there fails.
-bool shellHasIcon(HWND window)
-{
-    NOTIFYICONDATAA probe = {};
-    probe.cbSize = sizeof probe;
-    probe.hWnd = window;
-    probe.uID = 0;
-    return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
 }
 
 HWND findVisibleWindowOfThisProcess(const char* className)
@@ -158,7 +148,7 @@ class Tray : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        resources = LoadLibraryExA((binaryFolder() + "Vyr.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+        resources = LoadLibraryExA((builtProgramFolder() + "Vyr.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
         appInstance = resources;
         ASSERT_TRUE(registerSwitcherClass(GetModuleHandleA(NULL)));
         registerMessages();

@@ -3,14 +3,7 @@
 #include <cstring>
 
 #include "pump.h"
-
-std::string binaryFolder()
-{
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
-    std::string folder(path, length);
-    return folder.substr(0, folder.find_last_of("\\/") + 1);
-}
+#include "vyr_process.h"
 
 static std::string titleOf(const char* plan)
 {
@@ -20,7 +13,7 @@ static std::string titleOf(const char* plan)
 
 FixtureProcess::FixtureProcess(std::initializer_list<const char*> windows)
 {
-    std::string commandLine = "\"" + binaryFolder() + "vyr_fixture_app.exe\" " +
+    std::string commandLine = "\"" + builtProgramFolder() + "vyr_fixture_app.exe\" " +
                               std::to_string(GetCurrentProcessId());
     for (const char* plan : windows) {
         commandLine += " \"" + std::string(plan) + "\"";

@@ -23,6 +23,3 @@ private:
     DWORD processId_ = 0;
     bool ready_ = false;
 };
-
-// The folder of the running test executable, where Vyr.exe, Vyr.dll and the fixtures are built.
-std::string binaryFolder();

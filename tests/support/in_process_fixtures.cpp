@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "fixtures/fixture_protocol.h"
+#include "pump.h"
 #include "vyr_process.h"
 
 // The client's names travel as the protocol's numbers.
@@ -282,7 +283,7 @@ bool loadFixturesInto(HANDLE process, DWORD timeoutMs)
     if (WriteProcessMemory(process, remotePath, path.c_str(), path.size() + 1, NULL)) {
         HANDLE thread = CreateRemoteThread(process, NULL, 0, remoteLoadLibrary(processId), remotePath, 0, NULL);
         if (thread != NULL) {
-            finished = waitPumping([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, timeoutMs);
+            finished = pumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; }, timeoutMs);
             DWORD module = 0;
             loaded = finished && GetExitCodeThread(thread, &module) && module != 0;
             CloseHandle(thread);
@@ -357,7 +358,7 @@ bool InProcessFixtures::attach(HANDLE process, DWORD timeoutMs)
     }
     // The control window appears once the DLL's own thread has started.
     HWND control = NULL;
-    if (!waitPumping([&] { return (control = findFixturesControl(processId)) != NULL; }, timeoutMs)) {
+    if (!pumpUntil([&] { return (control = findFixturesControl(processId)) != NULL; }, timeoutMs)) {
         lastError_ = "the fixtures' control window did not appear";
         return false;
     }

@@ -1,12 +1,15 @@
 #include "vyr_process.h"
 
+#include <shellapi.h>
+
 #include <vector>
+
+#include "pump.h"
 
 namespace {
 
 constexpr DWORD GRACEFUL_END_MS = 5000;
 constexpr DWORD END_WAIT_MS = 10000;
-constexpr DWORD POLL_MS = 10;
 constexpr UINT TERMINATED_EXIT_CODE = 1;
 
 } // namespace
@@ -19,23 +22,12 @@ std::string builtProgramFolder()
     return folder.substr(0, folder.find_last_of("\\/") + 1);
 }
 
-bool waitPumping(const std::function<bool()>& done, DWORD timeoutMs)
+bool shellHasIcon(HWND window)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        MSG message;
-        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        if (done()) {
-            return true;
-        }
-        if (GetTickCount() - start >= timeoutMs) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, NULL, FALSE, POLL_MS, QS_ALLINPUT);
-    }
+    NOTIFYICONDATAA probe = {};
+    probe.cbSize = sizeof probe;
+    probe.hWnd = window;
+    return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
 }
 
 // ---- ChildProcess ----
@@ -86,7 +78,7 @@ bool ChildProcess::running() const
 
 bool ChildProcess::waitForExit(DWORD timeoutMs) const
 {
-    return process_ != NULL && waitPumping([&] { return !running(); }, timeoutMs);
+    return process_ != NULL && pumpUntil([&] { return !running(); }, timeoutMs);
 }
 
 DWORD ChildProcess::exitCode() const
@@ -144,7 +136,7 @@ VyrProcess::VyrProcess(const std::string& currentDirectory, DWORD timeoutMs)
     if (!start(builtProgramFolder() + "Vyr.exe", "", currentDirectory)) {
         return;
     }
-    waitPumping([&] { return (window_ = findVyrWindow(id())) != NULL || !running(); }, timeoutMs);
+    pumpUntil([&] { return (window_ = findVyrWindow(id())) != NULL || !running(); }, timeoutMs);
     // The window exists before the program reaches its message loop; wait for the loop too, so
     // that what a test sends next is taken up at once.
     DWORD spent = GetTickCount() - startTime;

@@ -7,16 +7,15 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 
 // The folder of the running executable, with a trailing separator: Vyr.exe, Vyr.dll,
 // vyr_fixtures.dll and vyr_fixture_host.exe are built there, beside every test.
 std::string builtProgramFolder();
 
-// Pumps the calling thread's messages until the condition holds or the bound runs out; true when
-// it holds. A test's own windows and hooks keep working meanwhile.
-bool waitPumping(const std::function<bool()>& done, DWORD timeoutMs);
+// Whether the shell holds a notification-area icon for this window: modifying an icon that is not
+// there fails.
+bool shellHasIcon(HWND window);
 
 class ChildProcess {
 public:
