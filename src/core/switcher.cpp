@@ -4,7 +4,6 @@
 // every close empties the list, because the next opening fills without emptying.
 #include "core/switcher.h"
 
-
 #include "core/activation.h"
 #include "core/held_messages.h"
 #include "core/painting.h"

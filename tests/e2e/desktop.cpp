@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "support/host_command.h"
+#include "support/pixels.h"
 #include "support/pump.h"
 
 namespace {
@@ -105,32 +106,8 @@ ScreenPixels capture(const RECT& area)
 {
     ScreenPixels picture;
     picture.area = area;
-    int width = area.right - area.left;
-    int height = area.bottom - area.top;
-    picture.pixels.assign((size_t)width * height, 0);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height; // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     HDC screen = GetDC(NULL);
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    HDC memory = CreateCompatibleDC(screen);
-    if (bitmap != NULL && memory != NULL) {
-        HGDIOBJ kept = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-        GdiFlush();
-        const BYTE* bgrx = static_cast<const BYTE*>(bits);
-        for (size_t i = 0; i < picture.pixels.size(); ++i) {
-            picture.pixels[i] = RGB(bgrx[4 * i + 2], bgrx[4 * i + 1], bgrx[4 * i]);
-        }
-        SelectObject(memory, kept);
-    }
-    DeleteDC(memory);
-    DeleteObject(bitmap);
+    readPixels(screen, area.left, area.top, area.right - area.left, area.bottom - area.top, &picture.pixels);
     ReleaseDC(NULL, screen);
     return picture;
 }

@@ -7,6 +7,7 @@
 #include "core/switch_list.h"
 #include "core/switcher.h"
 #include "settings/settings.h"
+#include "support/pixels.h"
 #include "support/pump.h"
 
 const COLORREF ICON_COLOURS[5] = {RGB(200, 40, 40), RGB(40, 160, 60), RGB(240, 170, 0),
@@ -73,31 +74,9 @@ Capture::Capture(const RECT& screenArea)
 
 void Capture::read(HDC source, int x, int y)
 {
-    pixels_.assign((size_t)width_ * height_, 0);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -height_; // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    HDC memory = CreateCompatibleDC(source);
-    if (bitmap == NULL || memory == NULL) {
+    if (!readPixels(source, x, y, width_, height_, &pixels_)) {
         ADD_FAILURE() << "no bitmap for the capture";
-    } else {
-        HGDIOBJ kept = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width_, height_, source, x, y, SRCCOPY);
-        GdiFlush();
-        const BYTE* bgrx = static_cast<const BYTE*>(bits);
-        for (size_t i = 0; i < pixels_.size(); ++i) {
-            pixels_[i] = RGB(bgrx[4 * i + 2], bgrx[4 * i + 1], bgrx[4 * i]);
-        }
-        SelectObject(memory, kept);
     }
-    DeleteDC(memory);
-    DeleteObject(bitmap);
 }
 
 COLORREF Capture::at(int x, int y) const
