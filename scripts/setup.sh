@@ -7,9 +7,11 @@ set -euo pipefail
 packages=(
   cmake ninja-build
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   googletest
-  wine wine32:i386 fonts-wine fonts-ipafont-gothic
-  xvfb xdotool x11-utils imagemagick
+  wine wine64 wine32:i386 fonts-wine fonts-ipafont-gothic
+  xvfb xserver-xephyr libxinerama1:i386 xdotool x11-utils imagemagick
+  nsis zip unzip
   procps util-linux e2fsprogs
 )
 
