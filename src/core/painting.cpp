@@ -6,6 +6,7 @@
 
 #include <climits>
 
+#include "core/list_monitor.h"
 #include "core/switch_list.h"
 #include "core/switcher.h"
 
@@ -115,11 +116,12 @@ void paintChangedRows(HDC dc)
 
 void placeSwitcherWindow(int rowCount)
 {
-    long long screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    long long screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    RECT screen = chooseListMonitor().area;
+    long long screenWidth = (long long)screen.right - screen.left;
+    long long screenHeight = (long long)screen.bottom - screen.top;
     long long rowsHeight = rowCount * rowHeight();
-    long long x = (screenWidth - settings.listWidth) / 2;
-    long long y = (screenHeight - rowsHeight - WINDOW_EXTRA_HEIGHT) / 2;
+    long long x = screen.left + (screenWidth - settings.listWidth) / 2;
+    long long y = screen.top + (screenHeight - rowsHeight - WINDOW_EXTRA_HEIGHT) / 2;
     SetWindowPos(switcherWindow, HWND_TOPMOST, toCoordinate(x), toCoordinate(y), settings.listWidth,
                  toCoordinate(rowsHeight + WINDOW_EXTRA_HEIGHT), SWP_SHOWWINDOW);
 }

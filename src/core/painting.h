@@ -18,8 +18,9 @@ inline long long rowHeight()
     return iconSize() + 4;
 }
 
-// Sizes and centres the switcher window for rowCount rows (a list count, 0 to SWITCH_LIST_MAX) and
-// shows it top-most; paints nothing. Geometry beyond the int range is held at its ends.
+// Sizes and centres the switcher window for rowCount rows (a list count, 0 to SWITCH_LIST_MAX) on
+// the monitor that the settings choose (chooseListMonitor), and shows it top-most; paints nothing.
+// Geometry beyond the int range is held at its ends.
 void placeSwitcherWindow(int rowCount);
 // WM_PAINT: the full paint while the switcher is closed (every row, then painted = 1), the
 // incremental paint while it is open (rows previousCursor and cursor only).

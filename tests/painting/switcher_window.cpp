@@ -211,6 +211,7 @@ void SwitcherWindowTest::SetUp()
     settings.mouseSelect = DEFAULT_MOUSE_SELECT;
     settings.iconScale = DEFAULT_ICON_SCALE;
     settings.listWidth = DEFAULT_LIST_WIDTH;
+    settings.monitor = DEFAULT_MONITOR;
     switcherState = SwitcherState{};
     std::memset(switchList, 0, sizeof switchList);
     // As start-up creates it: before the settings are loaded, 0 pixels wide in the middle, hidden.
