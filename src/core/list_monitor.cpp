@@ -33,20 +33,20 @@ GetDpiForMonitorFunction dpiForMonitorFunction()
     return getDpiForMonitor;
 }
 
-UINT systemDpi()
+int systemDpi()
 {
     HDC screen = GetDC(NULL);
     int dpi = screen != NULL ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
     if (screen != NULL) {
         ReleaseDC(NULL, screen);
     }
-    return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+    return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
 }
 
 // The screen as the list has always been centred on: the primary monitor's size at 0, 0.
-ListMonitor primaryScreen()
+SwitcherMonitor primaryScreen()
 {
-    ListMonitor primary;
+    SwitcherMonitor primary;
     SetRect(&primary.area, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     POINT origin = {0, 0};
     primary.dpi = monitorDpi(MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY));
@@ -76,19 +76,19 @@ HMONITOR monitorOfForegroundWindow()
 
 } // namespace
 
-UINT monitorDpi(HMONITOR monitor)
+int monitorDpi(HMONITOR monitor)
 {
     GetDpiForMonitorFunction function = dpiForMonitorFunction();
     UINT dpiX = 0;
     UINT dpiY = 0;
     if (monitor != NULL && function != NULL &&
         SUCCEEDED(function(monitor, MDT_EFFECTIVE_DPI_VALUE, &dpiX, &dpiY)) && dpiY > 0) {
-        return dpiY;
+        return static_cast<int>(dpiY);
     }
     return systemDpi();
 }
 
-ListMonitor chooseListMonitor()
+SwitcherMonitor chooseSwitcherMonitor()
 {
     HMONITOR monitor;
     switch (settings.monitor) {
@@ -106,7 +106,7 @@ ListMonitor chooseListMonitor()
     if (monitor == NULL || !GetMonitorInfoA(monitor, &info)) {
         return primaryScreen();
     }
-    ListMonitor chosen;
+    SwitcherMonitor chosen;
     chosen.area = info.rcMonitor;
     chosen.dpi = monitorDpi(monitor);
     return chosen;

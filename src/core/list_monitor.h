@@ -5,15 +5,15 @@
 #include <windows.h>
 
 // A monitor's full rectangle, in screen coordinates, and its DPI.
-struct ListMonitor {
+struct SwitcherMonitor {
     RECT area;
-    UINT dpi;
+    int dpi;
 };
 
 // The monitor for this opening: the primary screen, the one that holds the foreground window or
 // the one under the pointer (settings.monitor). Whatever the platform cannot tell falls back to the
 // primary screen, as the list has always come up there.
-ListMonitor chooseListMonitor();
+SwitcherMonitor chooseSwitcherMonitor();
 
 // A monitor's DPI where the system can tell it (Windows 8.1 and later), else the system DPI.
-UINT monitorDpi(HMONITOR monitor);
+int monitorDpi(HMONITOR monitor);

@@ -116,7 +116,7 @@ void paintChangedRows(HDC dc)
 
 void placeSwitcherWindow(int rowCount)
 {
-    RECT screen = chooseListMonitor().area;
+    RECT screen = chooseSwitcherMonitor().area;
     long long screenWidth = (long long)screen.right - screen.left;
     long long screenHeight = (long long)screen.bottom - screen.top;
     long long rowsHeight = rowCount * rowHeight();

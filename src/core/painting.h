@@ -19,7 +19,7 @@ inline long long rowHeight()
 }
 
 // Sizes and centres the switcher window for rowCount rows (a list count, 0 to SWITCH_LIST_MAX) on
-// the monitor that the settings choose (chooseListMonitor), and shows it top-most; paints nothing.
+// the monitor that the settings choose (chooseSwitcherMonitor), and shows it top-most; paints nothing.
 // Geometry beyond the int range is held at its ends.
 void placeSwitcherWindow(int rowCount);
 // WM_PAINT: the full paint while the switcher is closed (every row, then painted = 1), the
