@@ -30,6 +30,7 @@ struct HookCompanion {
     HANDLE ownProcess;  // the inheritable handle the companion waits on
     LONG sequence;
     bool hooked;        // the companion's hook may be in force
+    bool answering;     // it answered the latest order to hook in time
 };
 
 static HookCompanion companion;
@@ -99,7 +100,7 @@ static bool openChannel()
 
 BOOL startHookCompanion()
 {
-    if (!onSixtyFourBitWindows()) {
+    if (companion.process != NULL || !onSixtyFourBitWindows()) {
         return TRUE;
     }
     char commandLine[COMMAND_LINE_CHARS];
@@ -123,29 +124,34 @@ BOOL startHookCompanion()
     return TRUE;
 }
 
-// Gives the companion an order and waits, boundedly, for its answer; false when none came in time.
-static bool orderCompanion(LONG order, DWORD thread, LONG* result)
+// Hands the companion an order; false when there is no companion to take it.
+static bool giveOrder(LONG order, DWORD thread)
 {
     if (companion.record == NULL || WaitForSingleObject(companion.process, 0) != WAIT_TIMEOUT) {
         return false;
     }
     companion.record->order = order;
     companion.record->thread = (LONG)thread;
-    LONG sequence = ++companion.sequence;
-    InterlockedExchange(&companion.record->sequence, sequence);
+    InterlockedExchange(&companion.record->sequence, ++companion.sequence);
     SetEvent(companion.orderEvent);
+    return true;
+}
+
+// Waits, boundedly, for the answer to the latest order; false when none came in time.
+static bool awaitAnswer(LONG* result)
+{
     DWORD start = GetTickCount();
     for (;;) {
         DWORD spent = GetTickCount() - start;
         if (spent >= COMPANION_ANSWER_TIMEOUT_MS) {
             return false;
         }
-        // The answer event may still carry an answer to an earlier order that came too late.
+        // The answer event may still carry the answer to an earlier order.
         HANDLE waits[2] = {companion.answerEvent, companion.process};
         if (WaitForMultipleObjects(2, waits, FALSE, COMPANION_ANSWER_TIMEOUT_MS - spent) != WAIT_OBJECT_0) {
             return false;
         }
-        if (companion.record->answered == sequence) {
+        if (companion.record->answered == companion.sequence) {
             *result = companion.record->result;
             return true;
         }
@@ -157,8 +163,7 @@ void endHookCompanion()
     if (companion.process == NULL) {
         return;
     }
-    LONG ignored = 0;
-    orderCompanion(COMPANION_QUIT, 0, &ignored);
+    giveOrder(COMPANION_QUIT, 0);
     if (WaitForSingleObject(companion.process, COMPANION_EXIT_WAIT_MS) == WAIT_TIMEOUT) {
         TerminateProcess(companion.process, COMPANION_KILLED_EXIT_CODE);
         WaitForSingleObject(companion.process, COMPANION_EXIT_WAIT_MS);
@@ -166,8 +171,8 @@ void endHookCompanion()
     closeChannel();
 }
 
-// Nonzero bitness only when known: a process that may not even be asked (a protected one) is left
-// alone.
+// Whether the process runs 64-bit code; *known is false for one that may not even be asked (a
+// protected process), which is then left alone.
 static bool isSixtyFourBitProcess(DWORD processId, bool* known)
 {
     *known = true;
@@ -197,8 +202,9 @@ bool hookForegroundThread(HWND foreground)
         return ownHookPlaced;
     }
     LONG placed = 0;
-    companion.hooked = true;
-    return orderCompanion(COMPANION_HOOK_THREAD, thread, &placed) && placed != 0;
+    companion.hooked = giveOrder(COMPANION_HOOK_THREAD, thread);
+    companion.answering = companion.hooked && awaitAnswer(&placed);
+    return companion.answering && placed != 0;
 }
 
 void unhookForegroundThread()
@@ -207,9 +213,14 @@ void unhookForegroundThread()
         UnhookRequestThread();
         ownHookPlaced = false;
     }
+    // Waited for, so that the application's next messages certainly no longer reach the hook; but
+    // not from a companion that already let the hook's order wait too long: one such wait per
+    // switch is enough (its late hook goes with this order or the next one).
     if (companion.hooked) {
         LONG ignored = 0;
-        orderCompanion(COMPANION_UNHOOK, 0, &ignored);
+        if (giveOrder(COMPANION_UNHOOK, 0) && companion.answering) {
+            awaitAnswer(&ignored);
+        }
         companion.hooked = false;
     }
 }
