@@ -71,8 +71,8 @@ void activateWindowDirectly(HWND target)
     }
     // Windows refuses the foreground to a process that did not send the last input (the foreground
     // lock). An injected unassigned key makes Vyr that process without touching Alt, whose state the
-    // user may still hold. Wine has no foreground lock: SetForegroundWindow does not fail there for
-    // a live window, so this second try cannot be seen under Wine.
+    // user may still hold. Wine has no foreground lock, so there the second try is never needed and
+    // cannot be seen.
     if (!SetForegroundWindow(target)) {
         injectUnassignedKey();
         SetForegroundWindow(target);

@@ -174,7 +174,7 @@ int runVyr(HINSTANCE instance, HINSTANCE previousInstance)
     int exitCode = runMessageLoop();
 
     Unhook();
-    endHookCompanion();
     removeTrayIcon();
+    endHookCompanion();
     return exitCode;
 }
