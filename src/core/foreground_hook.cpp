@@ -6,8 +6,6 @@
 // then activates the target directly).
 #include "core/foreground_hook.h"
 
-#include <cstdio>
-
 #include "hook/companion_protocol.h"
 #include "hook/request_hook.h"
 
@@ -72,12 +70,11 @@ static bool companionCommandLine(char (&commandLine)[COMMAND_LINE_CHARS])
         }
     }
     *name = '\0';
-    int written = std::snprintf(commandLine, COMMAND_LINE_CHARS, "\"%s%s\" %lu %lu %lu %lu", folder,
-                                COMPANION_PROGRAM, (unsigned long)(ULONG_PTR)companion.mapping,
-                                (unsigned long)(ULONG_PTR)companion.orderEvent,
-                                (unsigned long)(ULONG_PTR)companion.answerEvent,
-                                (unsigned long)(ULONG_PTR)companion.ownProcess);
-    return written > 0 && written < COMMAND_LINE_CHARS;
+    // The folder (under MAX_PATH), the name and four numbers of at most ten digits fit the buffer.
+    wsprintfA(commandLine, "\"%s%s\" %lu %lu %lu %lu", folder, COMPANION_PROGRAM,
+              (unsigned long)(ULONG_PTR)companion.mapping, (unsigned long)(ULONG_PTR)companion.orderEvent,
+              (unsigned long)(ULONG_PTR)companion.answerEvent, (unsigned long)(ULONG_PTR)companion.ownProcess);
+    return true;
 }
 
 static bool openChannel()
