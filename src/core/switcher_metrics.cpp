@@ -21,8 +21,8 @@ constexpr int ICON_TOP = 3;
 constexpr int TEXT_GAP = 6;
 constexpr int TEXT_RIGHT_INSET = 8;
 constexpr int FIRST_ROW_TOP = 3;
-constexpr int MARKER_WIDTH = 7;
-constexpr int MARKER_HEIGHT = 4;
+constexpr int MARKER_WIDTH = 9;
+constexpr int MARKER_HEIGHT = 5;
 // What Windows sets for a notch of the mouse wheel, for when the setting cannot be read.
 constexpr UINT DEFAULT_WHEEL_LINES = 3;
 
