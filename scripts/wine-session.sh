@@ -6,8 +6,10 @@
 # the machine allows one, so that not even a crashed test can leave a process behind.
 #
 # usage: scripts/wine-session.sh [--own-display] <prefix-name> <command> [args...]
-#   The command sees DISPLAY, WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES and VYR_WINE_SESSION=1.
-#   Exit status: the command's.
+#   The command sees DISPLAY, WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES, VYR_WINE_SESSION=1 and
+#   VYR_SESSION_LOG_PIXELS (the session's DPI). Exit status: the command's.
+#   VYR_LOG_PIXELS=<dpi> (e.g. 144) gives the session a screen of that DPI, in a prefix of its own
+#   (build/wine/<prefix-name>-<dpi>dpi).
 #   VYR_SESSION_MONITORS=2 makes a desktop of two monitors instead of the virtual desktop: 1024x768
 #   at 0,0 (primary) and 800x600 at 1024,0, with no taskbar. Give it a prefix of its own: the
 #   prefix remembers which kind of desktop it was made for.
@@ -38,6 +40,8 @@ if [ -z "${VYR_SESSION_NAMESPACE:-}" ] && [ "$(id -u)" -eq 0 ] && command -v uns
 fi
 
 wine_dir=${VYR_WINE_DIR:-$root/build/wine}
+log_pixels=${VYR_LOG_PIXELS:-96}
+[ "$log_pixels" != 96 ] && name=$name-${log_pixels}dpi
 prefix=$wine_dir/$name
 mkdir -p "$wine_dir"
 
@@ -120,7 +124,9 @@ if [ "$(cat "$prefix/.vyr-ready" 2>/dev/null)" != "$setup_version $WINEARCH" ]; 
   [ "$monitors" = 2 ] && desktop_keys=()
   printf '%s\r\n' 'REGEDIT4' '' \
     '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
-    "${desktop_keys[@]}" >"$reg_file"
+    "${desktop_keys[@]}" \
+    '[HKEY_CURRENT_USER\Control Panel\Desktop]' "\"LogPixels\"=dword:$(printf '%08x' "$log_pixels")" '' \
+    >"$reg_file"
   wine regedit /S 'C:\vyr-session.reg' 8>&-
   fonts=$prefix/drive_c/windows/Fonts
   mkdir -p "$fonts"
@@ -155,7 +161,7 @@ if [ "$monitors" = 1 ]; then
   done
 fi
 
-export VYR_WINE_SESSION=1
+export VYR_WINE_SESSION=1 VYR_SESSION_LOG_PIXELS=$log_pixels
 set +e
 "$@" 8>&-
 status=$?

@@ -4,8 +4,10 @@
 
 #include <optional>
 
-#include "core/painting.h"
+#include "core/placement.h"
+#include "core/switch_list.h"
 #include "core/switcher.h"
+#include "core/switcher_metrics.h"
 #include "settings/settings.h"
 #include "support/pump.h"
 #include "support/test_windows.h"
@@ -74,15 +76,7 @@ protected:
 
 ::testing::AssertionResult fiveRowsOn(Place monitor)
 {
-    RECT rect;
-    GetWindowRect(switcherWindow, &rect);
-    POINT at = FIVE_ROWS_AT[monitor];
-    if (rect.left == at.x && rect.top == at.y && rect.right - rect.left == 300 && rect.bottom - rect.top == 188) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure() << "window at (" << rect.left << ", " << rect.top << ") "
-                                         << rect.right - rect.left << "x" << rect.bottom - rect.top
-                                         << ", expected 300x188 at (" << at.x << ", " << at.y << ")";
+    return placedAt(FIVE_ROWS_AT[monitor].x, FIVE_ROWS_AT[monitor].y, 300, 188);
 }
 
 TEST_F(MonitorPlacement, EachSettingChoosesItsMonitorWhereverTheWindowAndThePointerAre)
@@ -122,6 +116,18 @@ TEST_F(MonitorPlacement, AWindowAcrossBothMonitorsCountsForTheOneThatHoldsMostOf
     movePointer(PRIMARY);
     open(0);
     EXPECT_TRUE(fiveRowsOn(SECOND));
+}
+
+TEST_F(MonitorPlacement, AListLongerThanTheSecondMonitorFitsIt)
+{
+    settings.monitor = MONITOR_POINTER;
+    movePointer(SECOND);
+    addEntries(SWITCH_LIST_MAX - 5);
+    open(SWITCH_LIST_MAX - 1);
+    // 16 whole rows of 36 pixels and the window's 8 fit the 600 pixels.
+    EXPECT_TRUE(placedAt(1274, 8, 300, 584));
+    EXPECT_EQ(switcherView.visibleRows, 16);
+    EXPECT_EQ(switcherView.firstRow, SWITCH_LIST_MAX - 16);
 }
 
 } // namespace
