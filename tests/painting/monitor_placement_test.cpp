@@ -4,7 +4,6 @@
 
 #include <optional>
 
-#include "core/placement.h"
 #include "core/switch_list.h"
 #include "core/switcher.h"
 #include "core/switcher_metrics.h"
@@ -15,26 +14,14 @@
 
 namespace {
 
-enum Place { PRIMARY, SECOND, NOWHERE };
-const char* const PLACE_NAMES[] = {"the primary", "the second", "no monitor"};
-
+// Where a window of the user's or the pointer is: the middle of a monitor, across both (100 pixels
+// on the primary, 800 on the second), or no foreground window at all.
+enum Place { PRIMARY, SECOND, ACROSS, NOWHERE };
+const char* const PLACE_NAMES[] = {"the primary", "the second", "both", "no monitor"};
+const RECT WINDOW_AREAS[] = {{392, 304, 632, 464}, {1304, 220, 1544, 380}, {924, 150, 1924, 450}};
 const RECT MONITOR_AREAS[] = {{0, 0, 1024, 768}, {1024, 0, 1824, 600}};
 // Five rows of the default size, 300 x 188, centred on each monitor.
 const POINT FIVE_ROWS_AT[] = {{362, 290}, {1274, 206}};
-
-POINT middleOf(Place monitor)
-{
-    const RECT& area = MONITOR_AREAS[monitor];
-    return {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
-}
-
-RECT monitorAreaAt(POINT point)
-{
-    MONITORINFO info;
-    info.cbSize = sizeof info;
-    GetMonitorInfoA(MonitorFromPoint(point, MONITOR_DEFAULTTONULL), &info);
-    return info.rcMonitor;
-}
 
 class MonitorPlacement : public SwitcherWindowTest {
 protected:
@@ -42,22 +29,23 @@ protected:
     {
         SwitcherWindowTest::SetUp();
         ASSERT_EQ(GetSystemMetrics(SM_CMONITORS), 2) << "not the two-monitor desktop";
-        for (Place monitor : {PRIMARY, SECOND}) {
-            RECT area = monitorAreaAt(middleOf(monitor));
-            ASSERT_TRUE(EqualRect(&MONITOR_AREAS[monitor], &area));
+        for (const RECT& area : MONITOR_AREAS) {
+            MONITORINFO info;
+            info.cbSize = sizeof info;
+            ASSERT_TRUE(GetMonitorInfoA(MonitorFromRect(&area, MONITOR_DEFAULTTONULL), &info));
+            ASSERT_TRUE(EqualRect(&area, &info.rcMonitor));
         }
         addEntries(5);
     }
 
-    // A window of the user's, activated there; or, for NOWHERE, the foreground window closed with
-    // no other window of the desktop to take its place.
-    void bringForeground(Place monitor, int width = 240, int height = 160)
+    // For NOWHERE, the foreground window closes with no other window of the desktop to follow it.
+    void bringForeground(Place place)
     {
-        POINT middle = middleOf(monitor == NOWHERE ? PRIMARY : monitor);
-        work.emplace(makeWindow("Work").at(middle.x - width / 2, middle.y - height / 2).size(width, height));
+        const RECT& area = WINDOW_AREAS[place == NOWHERE ? PRIMARY : place];
+        work.emplace(makeWindow("Work").at(area.left, area.top).size(area.right - area.left, area.bottom - area.top));
         SetForegroundWindow(*work);
         ASSERT_TRUE(pumpUntil([this] { return GetForegroundWindow() == work->handle(); }));
-        if (monitor == NOWHERE) {
+        if (place == NOWHERE) {
             work.reset();
             ASSERT_TRUE(pumpUntil([] { return GetForegroundWindow() == NULL; }));
         }
@@ -65,19 +53,14 @@ protected:
 
     void movePointer(Place monitor)
     {
-        POINT middle = middleOf(monitor);
-        SetCursorPos(middle.x, middle.y);
+        const RECT& area = WINDOW_AREAS[monitor];
+        SetCursorPos(area.left, area.top);
         POINT pointer = {};
-        ASSERT_TRUE(pumpUntil([&] { return GetCursorPos(&pointer) && pointer.x == middle.x; }));
+        ASSERT_TRUE(pumpUntil([&] { return GetCursorPos(&pointer) && pointer.x == area.left; }));
     }
 
     std::optional<TestWindow> work;
 };
-
-::testing::AssertionResult fiveRowsOn(Place monitor)
-{
-    return placedAt(FIVE_ROWS_AT[monitor].x, FIVE_ROWS_AT[monitor].y, 300, 188);
-}
 
 TEST_F(MonitorPlacement, EachSettingChoosesItsMonitorWhereverTheWindowAndThePointerAre)
 {
@@ -86,14 +69,15 @@ TEST_F(MonitorPlacement, EachSettingChoosesItsMonitorWhereverTheWindowAndThePoin
         Place foreground, pointer, list;
     };
     const Case cases[] = {
-        {MONITOR_PRIMARY, PRIMARY, PRIMARY, PRIMARY},  {MONITOR_PRIMARY, SECOND, SECOND, PRIMARY},
-        {MONITOR_PRIMARY, PRIMARY, SECOND, PRIMARY},   {MONITOR_PRIMARY, SECOND, PRIMARY, PRIMARY},
+        {MONITOR_PRIMARY, PRIMARY, PRIMARY, PRIMARY},    {MONITOR_PRIMARY, SECOND, SECOND, PRIMARY},
+        {MONITOR_PRIMARY, PRIMARY, SECOND, PRIMARY},     {MONITOR_PRIMARY, SECOND, PRIMARY, PRIMARY},
         {MONITOR_FOREGROUND, PRIMARY, PRIMARY, PRIMARY}, {MONITOR_FOREGROUND, SECOND, SECOND, SECOND},
-        {MONITOR_FOREGROUND, PRIMARY, SECOND, PRIMARY}, {MONITOR_FOREGROUND, SECOND, PRIMARY, SECOND},
-        {MONITOR_FOREGROUND, NOWHERE, SECOND, SECOND},  {MONITOR_FOREGROUND, NOWHERE, PRIMARY, PRIMARY},
-        {MONITOR_POINTER, PRIMARY, PRIMARY, PRIMARY},    {MONITOR_POINTER, SECOND, SECOND, SECOND},
-        {MONITOR_POINTER, PRIMARY, SECOND, SECOND},      {MONITOR_POINTER, SECOND, PRIMARY, PRIMARY},
-        {7, SECOND, SECOND, PRIMARY},                    {-1, SECOND, SECOND, PRIMARY},
+        {MONITOR_FOREGROUND, PRIMARY, SECOND, PRIMARY},  {MONITOR_FOREGROUND, SECOND, PRIMARY, SECOND},
+        {MONITOR_FOREGROUND, ACROSS, PRIMARY, SECOND},   {MONITOR_FOREGROUND, NOWHERE, SECOND, SECOND},
+        {MONITOR_FOREGROUND, NOWHERE, PRIMARY, PRIMARY}, {MONITOR_POINTER, PRIMARY, PRIMARY, PRIMARY},
+        {MONITOR_POINTER, SECOND, SECOND, SECOND},       {MONITOR_POINTER, PRIMARY, SECOND, SECOND},
+        {MONITOR_POINTER, SECOND, PRIMARY, PRIMARY},     {7, SECOND, SECOND, PRIMARY},
+        {-1, SECOND, SECOND, PRIMARY},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("Monitor=" + std::to_string(c.setting) + ", foreground window on " +
@@ -102,20 +86,11 @@ TEST_F(MonitorPlacement, EachSettingChoosesItsMonitorWhereverTheWindowAndThePoin
         bringForeground(c.foreground);
         movePointer(c.pointer);
         open(2);
-        EXPECT_TRUE(fiveRowsOn(c.list));
+        EXPECT_TRUE(placedAt(FIVE_ROWS_AT[c.list].x, FIVE_ROWS_AT[c.list].y, 300, 188));
         EXPECT_EQ(switcherState.painted, 1);
         ShowWindow(switcherWindow, SW_HIDE);
         switcherState.painted = 0;
     }
-}
-
-TEST_F(MonitorPlacement, AWindowAcrossBothMonitorsCountsForTheOneThatHoldsMostOfIt)
-{
-    settings.monitor = MONITOR_FOREGROUND;
-    bringForeground(SECOND, 1000, 300); // x 924 to 1924: 100 pixels on the primary, 800 on the second
-    movePointer(PRIMARY);
-    open(0);
-    EXPECT_TRUE(fiveRowsOn(SECOND));
 }
 
 TEST_F(MonitorPlacement, AListLongerThanTheSecondMonitorFitsIt)
