@@ -33,6 +33,7 @@ RequestExecutionLevel user
 !define PUBLISHER "Sorbane"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vyr"
 !define UNINSTALLER "Uninstall.exe"
+!define RUN_ONCE_KEY "Software\Microsoft\Windows\CurrentVersion\RunOnce"
 !define SWITCHER_CLASS "Vyr"
 !define START_MENU_LINK "$SMPROGRAMS\Vyr.lnk"
 !define STARTUP_LINK "$SMSTARTUP\Vyr.lnk"
@@ -173,6 +174,8 @@ FunctionEnd
 Section "$(ProgramSection)" SectionProgram
   SectionIn RO
   Call endRunningVyr
+  ; An earlier removal's clean-up at the next sign-in would delete these programs.
+  DeleteRegValue HKCU "${RUN_ONCE_KEY}" "VyrLeftovers"
   SetOutPath "$INSTDIR"
   !insertmacro SET_ASIDE_IF_IN_USE "Vyr.exe"
   !insertmacro SET_ASIDE_IF_IN_USE "Vyr.dll"
@@ -233,16 +236,42 @@ FunctionEnd
 
 ; ---- Uninstaller ---------------------------------------------------------------------------------
 
+; The hook library can stay mapped in other applications for a moment after Vyr has ended (Windows
+; unloads it when they next run), and a mapped file cannot be deleted: the programs are tried again
+; for a few seconds. What still cannot go is deleted at the user's next sign-in, since a per-user
+; uninstaller may not schedule a deletion at restart.
+!define PROGRAM_FILES '"$INSTDIR\Vyr.exe" "$INSTDIR\Vyr.dll" "$INSTDIR\VyrHook64.exe" "$INSTDIR\VyrHook64.dll" "$INSTDIR\*.old"'
+!define DELETE_ATTEMPTS 20
+!define DELETE_RETRY_MS 250
+Function un.deletePrograms
+  StrCpy $R0 0
+  ${Do}
+    Delete "$INSTDIR\Vyr.exe"
+    Delete "$INSTDIR\Vyr.dll"
+    Delete "$INSTDIR\VyrHook64.exe"
+    Delete "$INSTDIR\VyrHook64.dll"
+    Delete "$INSTDIR\*.old"
+    ${IfNot} ${FileExists} "$INSTDIR\Vyr*.exe"
+    ${AndIfNot} ${FileExists} "$INSTDIR\Vyr*.dll"
+    ${AndIfNot} ${FileExists} "$INSTDIR\*.old"
+      Return
+    ${EndIf}
+    IntOp $R0 $R0 + 1
+    ${If} $R0 >= ${DELETE_ATTEMPTS}
+      ${Break}
+    ${EndIf}
+    Sleep ${DELETE_RETRY_MS}
+  ${Loop}
+  WriteRegStr HKCU "${RUN_ONCE_KEY}" "VyrLeftovers" \
+    '"$SYSDIR\cmd.exe" /c del /f /q ${PROGRAM_FILES} & rmdir "$INSTDIR"'
+FunctionEnd
+
 Section "un.$(ProgramSection)" SectionUninstallProgram
   SectionIn RO
   Call un.endRunningVyr
   Delete "${START_MENU_LINK}"
   Delete "${STARTUP_LINK}"
-  Delete "$INSTDIR\Vyr.exe"
-  Delete "$INSTDIR\Vyr.dll"
-  Delete "$INSTDIR\VyrHook64.exe"
-  Delete "$INSTDIR\VyrHook64.dll"
-  Delete "$INSTDIR\*.old"
+  Call un.deletePrograms
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\CHANGES.txt"

@@ -87,6 +87,15 @@ std::set<std::string> filesIn(const std::string& folder)
     return names;
 }
 
+std::string namesOf(const std::set<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names) {
+        text += name + " ";
+    }
+    return text;
+}
+
 bool registered()
 {
     HKEY key;
@@ -296,7 +305,7 @@ TEST_F(Installer, SilentUninstallEndsVyrAndLeavesNothingButVyrIni)
     ASSERT_EQ(runToEnd(installFolder() + "\\Uninstall.exe", "/S", &elapsed), 0u);
     EXPECT_TRUE(pumpUntil([&] { return filesIn(installFolder()) == std::set<std::string>{"Vyr.ini"} && !registered(); },
                           INSTALL_WAIT_MS))
-        << filesIn(installFolder()).size() << " files left";
+        << "left: " << namesOf(filesIn(installFolder()));
     std::cout << "silent uninstall: " << GetTickCount() - start << " ms" << std::endl;
     EXPECT_EQ(WaitForSingleObject(process, EXIT_WAIT_MS), WAIT_OBJECT_0) << "Vyr still runs";
     CloseHandle(process);
