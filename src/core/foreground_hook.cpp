@@ -33,6 +33,9 @@ struct HookCompanion {
 
 static HookCompanion companion;
 static bool ownHookPlaced;
+// Room for the start's attribute list of one attribute (the system needs a few dozen bytes).
+constexpr size_t ATTRIBUTE_LIST_BYTES = 256;
+alignas(16) static unsigned char attributeListSpace[ATTRIBUTE_LIST_BYTES];
 
 static bool onSixtyFourBitWindows()
 {
@@ -105,14 +108,32 @@ BOOL startHookCompanion()
         closeChannel();
         return FALSE;
     }
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started = {};
     // High priority like Vyr itself: the companion stands in the path of every switch to a 64-bit
-    // application. The handles it inherits are the four of the channel alone: Vyr makes no others
-    // inheritable.
-    if (!CreateProcessA(NULL, commandLine, NULL, NULL, TRUE, HIGH_PRIORITY_CLASS | CREATE_NO_WINDOW, NULL,
-                        NULL, &startup, &started)) {
+    // application.
+    DWORD flags = HIGH_PRIORITY_CLASS | CREATE_NO_WINDOW;
+    STARTUPINFOEXA startup = {};
+    startup.StartupInfo.cb = sizeof startup;
+    // It inherits the four handles of the channel and nothing else, not even handles that whoever
+    // started Vyr let it inherit (the pipes of a test runner, say). Without the list, where the
+    // system offers none, Vyr's own handles are still only these four.
+    HANDLE inherited[COMPANION_HANDLE_COUNT] = {companion.mapping, companion.orderEvent, companion.answerEvent,
+                                                companion.ownProcess};
+    LPPROC_THREAD_ATTRIBUTE_LIST list = (LPPROC_THREAD_ATTRIBUTE_LIST)attributeListSpace;
+    SIZE_T needed = 0;
+    InitializeProcThreadAttributeList(NULL, 1, 0, &needed);
+    bool listMade = needed <= sizeof attributeListSpace && InitializeProcThreadAttributeList(list, 1, 0, &needed);
+    if (listMade && UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                                              sizeof inherited, NULL, NULL)) {
+        startup.lpAttributeList = list;
+        flags |= EXTENDED_STARTUPINFO_PRESENT;
+    }
+    PROCESS_INFORMATION started = {};
+    BOOL created = CreateProcessA(NULL, commandLine, NULL, NULL, TRUE, flags, NULL, NULL, &startup.StartupInfo,
+                                  &started);
+    if (listMade) {
+        DeleteProcThreadAttributeList(list);
+    }
+    if (!created) {
         closeChannel();
         return FALSE;
     }

@@ -197,6 +197,7 @@ TEST_F(Activation, TheRequestActivatesAWindowOfAnotherProcessOfEitherBitness)
         EXPECT_EQ(seen.thread, GetWindowThreadProcessId(fixture.window("Editor"), NULL));
         EXPECT_EQ(seen.bits, (int)bitness);
         EXPECT_TRUE(seen.carriedOut);
+        EXPECT_EQ(seen.library, (int)bitness);
     }
     endHookCompanion();
 }

@@ -57,7 +57,7 @@ TEST_P(SetForegroundRequest, IsCarriedOutInTheForegroundWindowsThreadInItsBitnes
     EXPECT_EQ(seen.thread, GetWindowThreadProcessId(fixture.window("Editor"), NULL));
     EXPECT_EQ(seen.bits, (int)GetParam());
     EXPECT_TRUE(seen.carriedOut);
-    EXPECT_TRUE(fixture.hasLoaded(GetParam() == Bitness::SixtyFour ? "VyrHook64.dll" : "Vyr.dll"));
+    EXPECT_EQ(seen.library, (int)GetParam());
 }
 
 TEST_P(SetForegroundRequest, RestoresAMinimizedTarget)

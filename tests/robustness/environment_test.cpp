@@ -155,7 +155,11 @@ TEST(HookPresence, ApplicationsLoadNoHookLibraryBetweenSwitchesAndRunNoneAfterTh
     std::pair<FixtureProcess*, HWND> applications[] = {{&thirtyTwo, thirtyTwo.window("Thirty-two")},
                                                        {&sixtyFour, sixtyFour.window("Sixty-four")}};
     for (int round = 0; round < 8; round++) {
+        // One of Vyr's own windows is in front at each commit, so the request goes there.
+        HWND front = program.windows[round % program.windows.size()];
         ASSERT_TRUE(program.command(WM_SWITCH_FORWARD));
+        program.fixtures.activate(front);
+        ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == front; }));
         ASSERT_TRUE(program.command(WM_SWITCH_COMMIT));
         for (auto& application : applications) {
             EXPECT_EQ(application.first->seenRequest().count, 0);
@@ -179,6 +183,7 @@ TEST(HookPresence, ApplicationsLoadNoHookLibraryBetweenSwitchesAndRunNoneAfterTh
         EXPECT_NE(chosen, window);
         EXPECT_EQ(application.first->seenRequest().count, 1);
         EXPECT_TRUE(application.first->seenRequest().carriedOut);
+        EXPECT_EQ(application.first->seenRequest().library, application.first->seenRequest().bits);
 
         SetForegroundWindow(window);
         ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == window; }));

@@ -17,6 +17,7 @@ static UINT setForeMessage;
 static LRESULT requestCount;
 static LRESULT requestThread;
 static LRESULT requestCarriedOut;
+static LRESULT requestLibrary;
 
 // A Toolhelp32 module snapshot of this process.
 static LRESULT hasModule(const char* name)
@@ -47,6 +48,8 @@ static LRESULT CALLBACK fixtureWindowProc(HWND window, UINT message, WPARAM wPar
         return requestThread;
     case FIXTURE_APP_ASK_REQUEST_CARRIED_OUT:
         return requestCarriedOut;
+    case FIXTURE_APP_ASK_REQUEST_LIBRARY:
+        return requestLibrary;
     case FIXTURE_APP_ASK_BITS:
         return (LRESULT)(sizeof(void*) * 8);
     case FIXTURE_APP_ASK_MODULE:
@@ -57,6 +60,9 @@ static LRESULT CALLBACK fixtureWindowProc(HWND window, UINT message, WPARAM wPar
         requestCount++;
         requestThread = (LRESULT)GetCurrentThreadId();
         requestCarriedOut = GetForegroundWindow() == (HWND)wParam;
+        // Which hook library is mapped here now (Windows unloads it after the unhook, Wine not). A
+        // cheap look: the bench times requests to this window.
+        requestLibrary = GetModuleHandleA("VyrHook64.dll") != NULL ? 64 : GetModuleHandleA("Vyr.dll") != NULL ? 32 : 0;
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

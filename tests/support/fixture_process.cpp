@@ -52,7 +52,8 @@ static LRESULT ask(HWND window, UINT question, WPARAM wParam = 0)
 SeenRequest FixtureProcess::seenRequest() const
 {
     return SeenRequest{(int)ask(first_, FIXTURE_APP_ASK_REQUESTS), (DWORD)ask(first_, FIXTURE_APP_ASK_REQUEST_THREAD),
-                       (int)ask(first_, FIXTURE_APP_ASK_BITS), ask(first_, FIXTURE_APP_ASK_REQUEST_CARRIED_OUT) != 0};
+                       (int)ask(first_, FIXTURE_APP_ASK_BITS), ask(first_, FIXTURE_APP_ASK_REQUEST_CARRIED_OUT) != 0,
+                       (int)ask(first_, FIXTURE_APP_ASK_REQUEST_LIBRARY)};
 }
 
 bool FixtureProcess::hasLoaded(const char* library) const

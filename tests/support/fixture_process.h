@@ -13,6 +13,7 @@ constexpr UINT FIXTURE_APP_ASK_REQUEST_THREAD = WM_APP + 2;      // the thread t
 constexpr UINT FIXTURE_APP_ASK_REQUEST_CARRIED_OUT = WM_APP + 3; // its target was already in front
 constexpr UINT FIXTURE_APP_ASK_BITS = WM_APP + 4;                // 32 or 64
 constexpr UINT FIXTURE_APP_ASK_MODULE = WM_APP + 5;              // wParam 0: Vyr.dll, 1: VyrHook64.dll
+constexpr UINT FIXTURE_APP_ASK_REQUEST_LIBRARY = WM_APP + 6;     // mapped at the last: 32, 64, or 0
 
 enum class Bitness { ThirtyTwo = 32, SixtyFour = 64 };
 
@@ -24,6 +25,9 @@ struct SeenRequest {
     // The target was the foreground window when the window procedure got the request: a hook in
     // that thread, running before the procedure, had carried it out.
     bool carriedOut;
+    // The hook library mapped in the application when the request arrived: 32 for Vyr.dll, 64 for
+    // VyrHook64.dll, 0 for none.
+    int library;
 };
 
 class FixtureProcess {
