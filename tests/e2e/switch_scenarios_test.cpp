@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+#include "core/dpi.h"
+#include "core/switcher_metrics.h"
 #include "support/pump.h"
 
 namespace {
@@ -82,13 +84,21 @@ TEST_F(Switching, AltTabBringsTheWindowBehindTheForegroundOneToTheFront)
     // Windows the editor would be row 0 and the highlight would open on row 1: the same window.
     HWND behind = expectedRows()[0];
 
+    // Also run in a session of 144 DPI, where the list is drawn 1.5 times as large.
+    POINT origin = {0, 0};
+    const int dpi = monitorDpi(MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY));
+    const int rowHeight = (int)(scaledForDpi(32, dpi) + scaledForDpi(4, dpi));
     ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
-    EXPECT_TRUE(switcher().showsHighlightOn(0, SAMPLE_ROWS)) << "the list while Alt is held";
+    EXPECT_TRUE(switcher(rowHeight).showsHighlightOn(0, SAMPLE_ROWS)) << "the list while Alt is held";
     RECT frame = switcher().frame();
-    EXPECT_EQ(frame.right - frame.left, 300);
-    EXPECT_EQ(frame.bottom - frame.top, SAMPLE_ROWS * LARGE_ROW + 8);
-    EXPECT_NE(savePicture("switcher-large", grown(frame, 12)), "");
-    EXPECT_NE(savePicture("desktop", RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}), "");
+    EXPECT_EQ(frame.right - frame.left, scaledForDpi(300, dpi));
+    EXPECT_EQ(frame.bottom - frame.top, SAMPLE_ROWS * rowHeight + scaledForDpi(8, dpi));
+    if (dpi == BASE_DPI) {
+        EXPECT_NE(savePicture("switcher-large", grown(frame, 12)), "");
+        EXPECT_NE(savePicture("desktop", RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}), "");
+    } else {
+        EXPECT_NE(savePicture("switcher-" + std::to_string(dpi) + "dpi", grown(frame, 18)), "");
+    }
     releaseAlt();
 
     expectForeground(behind);
