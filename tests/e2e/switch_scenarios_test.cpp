@@ -12,6 +12,7 @@
 
 #include "core/dpi.h"
 #include "core/switcher_metrics.h"
+#include "support/dwm_stand_in.h"
 #include "support/pump.h"
 
 namespace {
@@ -118,6 +119,26 @@ TEST_F(Switching, TheApplicationInFrontCarriesOutTheSwitch)
 TEST_F(Switching, ASixtyFourBitApplicationInFrontCarriesOutTheSwitch)
 {
     ASSERT_NO_FATAL_FAILURE(switchFromAnEditorInFront(Bitness::SixtyFour));
+}
+
+// A window that the shell cloaks (here through the stand-in dwmapi.dll beside Vyr.exe, which reads
+// the mark that the test sets on the window) gets no row: the list has the other two.
+TEST_F(Switching, ACloakedWindowIsNotListed)
+{
+    ASSERT_NO_FATAL_FAILURE(startVyr());
+    addWindow(FixturePlan("notes.txt - Editor").icon(Icons::Editor).onThread(1));
+    HWND cloaked = addWindow(FixturePlan("On another desktop").icon(Icons::Terminal).onThread(2), false);
+    addWindow(FixturePlan("Start page - Browser").icon(Icons::Browser).onThread(3));
+    ASSERT_TRUE(SetPropA(cloaked, CLOAKED_PROPERTY, (HANDLE)1));
+    std::vector<HWND> rows = expectedRows();
+    ASSERT_NO_FATAL_FAILURE(bringToFront(rows[0]));
+
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    RECT frame = switcher().frame();
+    EXPECT_EQ(frame.bottom - frame.top, 2 * LARGE_ROW + 8);
+    EXPECT_TRUE(switcher().showsHighlightOn(1, 2));
+    releaseAlt();
+    expectForeground(rows[1]);
 }
 
 TEST_F(Switching, TabsShiftTabAndArrowsMoveTheHighlightWithWrapAround)
