@@ -29,6 +29,9 @@ fi
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 name=$1; shift
+# shellcheck source=machine.sh
+. "$root/scripts/machine.sh"
+use_runnable_wine "$root"
 
 # Re-enter in a PID namespace of our own: when its first process ends, the kernel ends every other.
 if [ -z "${VYR_SESSION_NAMESPACE:-}" ] && [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null &&
