@@ -47,6 +47,7 @@ void placeSwitcherOn(int rowCount, const SwitcherMonitor& monitor)
     long long monitorHeight = (long long)monitor.area.bottom - monitor.area.top;
     long long rows = roomForRows(rowCount, metrics, monitorHeight);
     setSwitcherView(metrics.dpi, rowCount, rows, switcherState.cursor);
+    menuFontForDpi(metrics.dpi, &switcherView.rowFont);
     long long height = rows * metrics.rowHeight + metrics.extraHeight;
     // Both divisions truncate toward zero: a list wider than the monitor is centred on it and cut
     // at both sides alike.
