@@ -14,6 +14,7 @@ const char ICON_SECTION[] = "Icon";
 const char SIZE_KEY[] = "Size";
 const char WINDOW_SECTION[] = "Window";
 const char WIDTH_KEY[] = "Width";
+const char MONITOR_KEY[] = "Monitor";
 
 // file is null when no trustworthy path could be made: the key then reads as missing.
 int readSetting(const char* section, const char* key, int defaultValue, const char* file)
@@ -64,6 +65,7 @@ void loadSettings()
     settings.mouseSelect = readSetting(MOUSE_SECTION, ENABLE_KEY, DEFAULT_MOUSE_SELECT, file);
     settings.iconScale = readSetting(ICON_SECTION, SIZE_KEY, DEFAULT_ICON_SCALE, file);
     settings.listWidth = readSetting(WINDOW_SECTION, WIDTH_KEY, DEFAULT_LIST_WIDTH, file);
+    settings.monitor = readSetting(WINDOW_SECTION, MONITOR_KEY, DEFAULT_MONITOR, file);
 }
 
 void saveSettings()
@@ -77,4 +79,6 @@ void saveSettings()
     writeSetting(MOUSE_SECTION, ENABLE_KEY, settings.mouseSelect, path);
     writeSetting(ICON_SECTION, SIZE_KEY, settings.iconScale, path);
     writeSetting(WINDOW_SECTION, WIDTH_KEY, settings.listWidth, path);
+    // Not the monitor: the dialog does not show it, so the record holds what the file held, and a
+    // file without the key keeps the three keys and six lines it has always had.
 }
