@@ -1,9 +1,13 @@
 // Vyr.dll, the keyboard hook library.
 //
 // A low-level keyboard hook, installed by SetHook in the program's own thread, turns Alt+Tab strokes
-// into the six commands and posts them to the switcher window. Posting, never sending: the callback
+// into the commands and posts them to the switcher window. Posting, never sending: the callback
 // runs in the program's thread, and a low-level hook that keeps the system waiting is removed
-// silently, so the callback does nothing that can wait.
+// silently, so the callback does nothing that can wait. (The one send, WM_SWITCH_IS_OPEN, goes to a
+// window of this very thread: a plain call of its window procedure, which only reads its state.)
+//
+// A switch held with Alt ends with Alt's release. One opened with Ctrl+Alt+Tab is kept open: it
+// outlives the keys and ends with Enter, Esc, or when the program closes the list itself.
 //
 // A global WH_CALLWNDPROC hook carries out the set-foreground request: the system loads this library
 // into the process of whichever window receives the request and runs callWindowProc in that
@@ -46,6 +50,8 @@ static HINSTANCE libraryInstance;
 static HHOOK keyboardHook;
 static HHOOK callWindowHook;
 static BOOL switching;          // an Alt+Tab switch is under way in this thread's hook
+static BOOL keptOpen;           // ...opened or stepped with Ctrl+Alt+Tab: Alt's release ends nothing
+static BOOL openingPosted;      // a command that opens the list is posted; the program has not said "open"
 static BYTE swallowedKeys[32];  // one bit per virtual key whose key-down was swallowed
 
 static BOOL isDown(int virtualKey)
@@ -76,9 +82,9 @@ static BOOL otherAltHeld(DWORD releasedKey)
     return FALSE;
 }
 
-static void deliver(UINT command)
+static void deliver(UINT command, WPARAM parameter = 0)
 {
-    PostMessageA(sharedCommandWindow, command, 0, 0);
+    PostMessageA(sharedCommandWindow, command, parameter, 0);
 }
 
 static void markSwallowed(DWORD virtualKey)
@@ -110,14 +116,38 @@ static void injectMenuBreaker(void)
     SendInput(2, strokes, sizeof(INPUT));
 }
 
-static void endSwitch(UINT command)
+static void forgetSwitch(void)
 {
     switching = FALSE;
+    keptOpen = FALSE;
+    openingPosted = FALSE;
+}
+
+static void endSwitch(UINT command)
+{
+    forgetSwitch();
     deliver(command);
 }
 
-// The key-down strokes that a switch turns into commands. Returns the command, or 0 for a key that
-// means nothing to the switch.
+// Whether the program's list is open or on its way. It says so itself; a command that opens it may
+// still wait in this thread's queue, unseen by the program, and then the list counts as opening as
+// long as posted messages wait there. A command window of another thread (never the program's) is
+// asked nothing that could wait: its visibility answers.
+static BOOL listOpen(void)
+{
+    HWND window = sharedCommandWindow;
+    if (GetWindowThreadProcessId(window, NULL) != GetCurrentThreadId()) {
+        return IsWindowVisible(window);
+    }
+    if (SendMessageA(window, WM_SWITCH_IS_OPEN, 0, 0) != 0) {
+        openingPosted = FALSE;
+        return TRUE;
+    }
+    return openingPosted && (HIWORD(GetQueueStatus(QS_POSTMESSAGE)) & QS_POSTMESSAGE) != 0;
+}
+
+// The key-down strokes that move or end any switch. Returns the command, or 0 for a key that means
+// nothing to the switch.
 static UINT commandWhileSwitching(DWORD virtualKey)
 {
     switch (virtualKey) {
@@ -129,9 +159,57 @@ static UINT commandWhileSwitching(DWORD virtualKey)
     case VK_DOWN:
     case VK_RIGHT:
         return WM_SWITCH_FORWARD;
+    case VK_TAB: // without Alt: a held switch has ended before, so only a kept-open one gets here
+        return isDown(VK_SHIFT) ? WM_SWITCH_BACKWARD : WM_SWITCH_FORWARD;
     default:
         return 0;
     }
+}
+
+// The find character of a letter, digit or space, taken by virtual key so that every Latin layout
+// types the same; 0 for any other key. Letters come in the case that Shift gives them.
+static char findCharacter(DWORD virtualKey)
+{
+    if (virtualKey >= 'A' && virtualKey <= 'Z') {
+        return (char)(isDown(VK_SHIFT) ? virtualKey : virtualKey - 'A' + 'a');
+    }
+    if (virtualKey >= '0' && virtualKey <= '9') {
+        return (char)virtualKey;
+    }
+    if (virtualKey >= VK_NUMPAD0 && virtualKey <= VK_NUMPAD9) {
+        return (char)(virtualKey - VK_NUMPAD0 + '0');
+    }
+    return virtualKey == VK_SPACE ? ' ' : 0;
+}
+
+// The keys that act only on an open list: they are taken from the application only while the list
+// is open. Returns the command (its character in *character), or 0.
+static UINT listCommand(DWORD virtualKey, char* character)
+{
+    *character = findCharacter(virtualKey);
+    if (*character != 0) {
+        return WM_SWITCH_FIND_CHAR;
+    }
+    switch (virtualKey) {
+    case VK_BACK:
+        return WM_SWITCH_FIND_BACKSPACE;
+    case VK_DELETE:
+        return WM_SWITCH_CLOSE_WINDOW;
+    case VK_RETURN:
+        return WM_SWITCH_COMMIT;
+    default:
+        return 0;
+    }
+}
+
+static BOOL swallowCommand(DWORD virtualKey, UINT command, char character)
+{
+    if (command == WM_SWITCH_CANCEL || command == WM_SWITCH_COMMIT) {
+        forgetSwitch();
+    }
+    deliver(command, (WPARAM)(BYTE)character);
+    markSwallowed(virtualKey);
+    return TRUE;
 }
 
 // Decides about one stroke; TRUE swallows it. Modifier strokes always pass: swallowing the release
@@ -145,7 +223,7 @@ static BOOL handleStroke(const KBDLLHOOKSTRUCT* key)
     BOOL released = (key->flags & LLKHF_UP) != 0;
 
     if (isAltKey(virtualKey)) {
-        if (released && switching && !otherAltHeld(virtualKey)) {
+        if (released && switching && !keptOpen && !otherAltHeld(virtualKey)) {
             endSwitch(WM_SWITCH_COMMIT);
         }
         return FALSE;
@@ -153,15 +231,23 @@ static BOOL handleStroke(const KBDLLHOOKSTRUCT* key)
     if (released) {
         return takeSwallowed(virtualKey);
     }
-    // A switch whose Alt release never reached us (a secure desktop took it, say) has ended: commit
-    // it as Windows would, and treat this stroke as the ordinary key it is.
-    if (switching && !altHeld(key)) {
+    // A held switch whose Alt release never reached us (a secure desktop took it, say) has ended:
+    // commit it as Windows would, and treat this stroke as the ordinary key it is. A kept-open
+    // switch whose list the program has closed (a click, the last window closed) has ended too.
+    if (switching && !keptOpen && !altHeld(key)) {
         endSwitch(WM_SWITCH_COMMIT);
+    }
+    if (switching && keptOpen && !listOpen()) {
+        forgetSwitch();
     }
     if (virtualKey == VK_TAB && altHeld(key)) {
         if (!switching) {
             switching = TRUE;
+            openingPosted = TRUE;
             injectMenuBreaker();
+        }
+        if (isDown(VK_CONTROL)) {
+            keptOpen = TRUE;
         }
         deliver(isDown(VK_SHIFT) ? WM_SWITCH_BACKWARD : WM_SWITCH_FORWARD);
         markSwallowed(virtualKey);
@@ -171,15 +257,15 @@ static BOOL handleStroke(const KBDLLHOOKSTRUCT* key)
         return FALSE;
     }
     UINT command = commandWhileSwitching(virtualKey);
-    if (command == 0) {
+    if (command != 0) {
+        return swallowCommand(virtualKey, command, 0);
+    }
+    char character;
+    command = listCommand(virtualKey, &character);
+    if (command == 0 || !listOpen()) {
         return FALSE;
     }
-    if (command == WM_SWITCH_CANCEL) {
-        switching = FALSE;
-    }
-    deliver(command);
-    markSwallowed(virtualKey);
-    return TRUE;
+    return swallowCommand(virtualKey, command, character);
 }
 
 static LRESULT CALLBACK keyboardProc(int code, WPARAM message, LPARAM data)
@@ -221,7 +307,7 @@ static void removeHooks(void)
         UnhookWindowsHookEx(callWindowHook);
         callWindowHook = NULL;
     }
-    switching = FALSE;
+    forgetSwitch();
     for (BYTE& bits : swallowedKeys) {
         bits = 0;
     }
