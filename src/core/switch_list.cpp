@@ -2,6 +2,7 @@
 // every close.
 #include "core/switch_list.h"
 
+#include "core/exclusion.h"
 #include "settings/settings.h"
 
 // A window is listed when its style has at least one of these bits: a border, a caption, a system
@@ -104,7 +105,8 @@ void clearSwitchList()
 }
 
 // The filter, in the order of its tests. GetParent names the owner of a popup, so owned popups
-// (dialog boxes, for instance) are left out; an owned window without WS_POPUP is not.
+// (dialog boxes, for instance) are left out; an owned window without WS_POPUP is not. The user's
+// exclusions come last, so that their lookups are made only for windows that would be listed.
 static bool isListable(HWND window)
 {
     if (window == NULL || !IsWindowVisible(window) || GetParent(window) != NULL) {
@@ -122,7 +124,7 @@ static bool isListable(HWND window)
     }
     RECT frame = {};
     GetWindowRect(window, &frame);
-    return frame.left != frame.right && frame.top != frame.bottom;
+    return frame.left != frame.right && frame.top != frame.bottom && !isExcluded(window, title);
 }
 
 static void makeCertain(Candidate& candidate)

@@ -15,3 +15,16 @@ extern Settings settings;
 constexpr int DEFAULT_MOUSE_SELECT = 1;
 constexpr int DEFAULT_ICON_SCALE = 2;
 constexpr int DEFAULT_LIST_WIDTH = 300;
+
+// The windows the user never wants to switch to, from the [Exclude] section of the settings file:
+// three lists of names separated by semicolons. Read once at start-up; the settings dialog neither
+// shows nor writes them, and nothing checks them. An empty list excludes nothing.
+constexpr int EXCLUSION_LIST_SIZE = 1024; // each list, terminating zero included
+
+struct Exclusions {
+    char programs[EXCLUSION_LIST_SIZE]; // executable file names ("notepad.exe"), matched ignoring case
+    char classes[EXCLUSION_LIST_SIZE];  // window class names, matched exactly
+    char titles[EXCLUSION_LIST_SIZE];   // parts of titles, matched ignoring ASCII case
+};
+
+extern Exclusions exclusions;

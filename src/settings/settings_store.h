@@ -17,8 +17,8 @@ constexpr int SETTING_TEXT_SIZE = 32;
 // the file name does not fit behind it (a directory of more than 251 bytes).
 bool settingsFilePath(char (&path)[SETTINGS_PATH_SIZE]);
 
-// Fills the Settings record from the file, each missing key (or a missing file) giving its default.
-// Writes nothing.
+// Fills the Settings record from the file, each missing key (or a missing file) giving its default,
+// and the Exclusions from its [Exclude] section (empty when missing). Writes nothing.
 void loadSettings();
 
 // Writes all three fields of the Settings record to the file as "%d" text, one write per key.
