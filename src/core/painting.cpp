@@ -6,6 +6,7 @@
 
 #include <climits>
 
+#include "core/find.h"
 #include "core/switch_list.h"
 #include "core/switcher.h"
 
@@ -33,6 +34,11 @@ constexpr int ICON_TOP = 3;
 constexpr int TEXT_GAP = 6;         // from the left of the row to the text, beyond the icon
 constexpr int TEXT_RIGHT_INSET = 8;
 constexpr int WINDOW_EXTRA_HEIGHT = 8;
+// The find strip: under the last row, one row high, a rule along its top after this gap.
+constexpr int FIND_STRIP_GAP = 1;
+constexpr UINT FIND_TEXT_FORMAT = DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX;
+constexpr int CARET_GAP = 1;
+constexpr int CARET_WIDTH = 1;
 
 // The settings reach the geometry unchecked, so it is computed in 64 bits (63 rows of the largest
 // icon fit easily) and only then brought into GDI's int coordinates. A value beyond them is held at
@@ -79,11 +85,58 @@ HFONT createRowFont()
     return CreateFontIndirectA(&menuFont);
 }
 
+// A find text that matches nothing leaves no rows, and so no highlight either.
 void paintHighlightedRow(HDC dc)
 {
+    if (findText[0] != '\0' && switchList[0].window == NULL) {
+        return;
+    }
     COLORREF keptColour = SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
     paintRow(dc, switcherState.cursor, GetSysColorBrush(COLOR_HIGHLIGHT));
     SetTextColor(dc, keptColour);
+}
+
+// The find strip is one row high, and there only while a find text is typed.
+long long findStripHeight()
+{
+    return findText[0] != '\0' ? rowHeight() : 0;
+}
+
+// The find strip under the rows, while there is a find text: a rule across the window, a
+// magnifying glass in the icon column and the text in the title column, followed by a caret bar, as
+// in a search box. Painted with the rows, in the menu's colours and font.
+void paintFindStrip(HDC dc, int rows)
+{
+    long long top = rowTop(rows) + FIND_STRIP_GAP;
+    long long size = iconSize();
+    long long right = (long long)settings.listWidth - TEXT_RIGHT_INSET;
+    HPEN pen = CreatePen(PS_SOLID, 0, GetSysColor(COLOR_GRAYTEXT));
+    HGDIOBJ keptPen = SelectObject(dc, pen);
+    MoveToEx(dc, BAND_LEFT, toCoordinate(top), NULL);
+    LineTo(dc, toCoordinate(right), toCoordinate(top));
+    // The glass: a ring in the upper left of the icon square and its handle to the lower right.
+    long long ring = size / 2;
+    long long glassTop = top + ICON_TOP + size / 8;
+    long long glassLeft = ICON_LEFT + size / 8;
+    HGDIOBJ keptBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    Ellipse(dc, toCoordinate(glassLeft), toCoordinate(glassTop), toCoordinate(glassLeft + ring),
+            toCoordinate(glassTop + ring));
+    MoveToEx(dc, toCoordinate(glassLeft + ring * 6 / 7), toCoordinate(glassTop + ring * 6 / 7), NULL);
+    LineTo(dc, toCoordinate(glassLeft + ring * 3 / 2), toCoordinate(glassTop + ring * 3 / 2));
+    SelectObject(dc, keptBrush);
+    SelectObject(dc, keptPen);
+    DeleteObject(pen);
+
+    RECT textRect = {toCoordinate(size + TEXT_GAP), toCoordinate(top + ICON_TOP), toCoordinate(right),
+                     toCoordinate(top + ICON_TOP + size)};
+    DrawTextA(dc, findText, lstrlenA(findText), &textRect, FIND_TEXT_FORMAT);
+    RECT measured = textRect;
+    DrawTextA(dc, findText, lstrlenA(findText), &measured, FIND_TEXT_FORMAT | DT_CALCRECT);
+    long long caretX = measured.right + CARET_GAP;
+    if (caretX < right) {
+        RECT caret = {toCoordinate(caretX), measured.top, toCoordinate(caretX + CARET_WIDTH), measured.bottom};
+        FillRect(dc, &caret, GetSysColorBrush(COLOR_MENUTEXT));
+    }
 }
 
 // Every row but the highlighted one in the menu colours, the highlighted one last. The slot at
@@ -100,6 +153,9 @@ void paintAllRows(HDC dc)
         paintRow(dc, i, GetSysColorBrush(COLOR_MENU));
     }
     paintHighlightedRow(dc);
+    if (findText[0] != '\0') {
+        paintFindStrip(dc, switchEntryCount());
+    }
 }
 
 void paintChangedRows(HDC dc)
@@ -117,7 +173,7 @@ void placeSwitcherWindow(int rowCount)
 {
     long long screenWidth = GetSystemMetrics(SM_CXSCREEN);
     long long screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    long long rowsHeight = rowCount * rowHeight();
+    long long rowsHeight = rowCount * rowHeight() + findStripHeight();
     long long x = (screenWidth - settings.listWidth) / 2;
     long long y = (screenHeight - rowsHeight - WINDOW_EXTRA_HEIGHT) / 2;
     SetWindowPos(switcherWindow, HWND_TOPMOST, toCoordinate(x), toCoordinate(y), settings.listWidth,
@@ -126,7 +182,7 @@ void placeSwitcherWindow(int rowCount)
 
 void paintSwitcherWindow()
 {
-    bool fullPaint = switcherState.painted == 0;
+    bool fullPaint = switcherState.painted == 0 || switcherState.rowsChanged != 0;
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(switcherWindow, &paint);
     // Without a device context the full paint leaves the switcher unpainted, so that the next
@@ -147,6 +203,7 @@ void paintSwitcherWindow()
     DeleteObject(rowFont);
     if (fullPaint) {
         switcherState.painted = 1;
+        switcherState.rowsChanged = 0;
     }
 }
 

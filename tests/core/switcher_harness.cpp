@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/activation.h"
+#include "core/find.h"
 #include "core/painting.h"
 #include "hook/hook_contract.h"
 #include "settings/settings.h"
@@ -48,6 +49,8 @@ void SwitcherTest::SetUp()
     shellHandlers = ShellHandlers{};
     switcherState = SwitcherState{};
     std::memset(switchList, 0, sizeof switchList);
+    forgetSnapshot();
+    exclusions = Exclusions{};
     createSwitcherWindow();
     ASSERT_NE(switcherWindow, (HWND)NULL);
     SetCursorPos(POINTER_PARK_X, POINTER_PARK_Y);
@@ -173,14 +176,21 @@ static ::testing::AssertionResult listInvariantsHold(int count)
     }
     const SwitcherState& s = switcherState;
     bool shown = IsWindowVisible(switcherWindow) != FALSE;
+    // The rows shown are the snapshot's entries that match the find text; with none typed, all of
+    // them. At least 2 windows stay in the snapshot while open; a find may show fewer rows, even none.
+    int snapshot = snapshotCount();
+    bool typed = findText[0] != '\0';
     if (s.painted == 0) {
-        if (shown || count != 0 || s.cursor != 0) {
+        if (shown || count != 0 || s.cursor != 0 || snapshot != 0 || typed) {
             return ::testing::AssertionFailure() << "closed, yet shown " << shown << ", count " << count
-                                                 << ", cursor " << s.cursor;
+                                                 << ", cursor " << s.cursor << ", snapshot " << snapshot
+                                                 << ", find text \"" << findText << "\"";
         }
     } else if (s.painted == 1) {
-        if (!shown || count < 2 || s.cursor < 0 || s.cursor >= count || s.previousCursor < NO_ROW ||
-            s.previousCursor >= count) {
+        bool rowsFit = typed ? count <= snapshot : count == snapshot;
+        bool cursorFits = count == 0 ? s.cursor == 0 : s.cursor >= 0 && s.cursor < count;
+        if (!shown || snapshot < 2 || !rowsFit || !cursorFits || s.previousCursor < NO_ROW ||
+            s.previousCursor >= (count > 0 ? count : 1)) {
             return ::testing::AssertionFailure() << "open, yet shown " << shown << ", count " << count
                                                  << ", cursor " << s.cursor << ", previous "
                                                  << s.previousCursor;
