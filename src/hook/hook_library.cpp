@@ -52,6 +52,7 @@ static HHOOK callWindowHook;
 static BOOL switching;          // an Alt+Tab switch is under way in this thread's hook
 static BOOL keptOpen;           // ...opened or stepped with Ctrl+Alt+Tab: Alt's release ends nothing
 static BOOL openingPosted;      // a command that opens the list is posted; the program has not said "open"
+static BOOL menuBroken;         // the menu breaker stands behind the present press of Alt
 static BYTE swallowedKeys[32];  // one bit per virtual key whose key-down was swallowed
 
 static BOOL isDown(int virtualKey)
@@ -223,6 +224,9 @@ static BOOL handleStroke(const KBDLLHOOKSTRUCT* key)
     BOOL released = (key->flags & LLKHF_UP) != 0;
 
     if (isAltKey(virtualKey)) {
+        if (!released && !isDown(VK_MENU)) {
+            menuBroken = FALSE; // a new press, not a repeat
+        }
         if (released && switching && !keptOpen && !otherAltHeld(virtualKey)) {
             endSwitch(WM_SWITCH_COMMIT);
         }
@@ -244,6 +248,10 @@ static BOOL handleStroke(const KBDLLHOOKSTRUCT* key)
         if (!switching) {
             switching = TRUE;
             openingPosted = TRUE;
+        }
+        // Once behind each press of Alt: a kept-open switch sees Alt pressed and released again.
+        if (!menuBroken) {
+            menuBroken = TRUE;
             injectMenuBreaker();
         }
         if (isDown(VK_CONTROL)) {
