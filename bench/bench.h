@@ -57,4 +57,5 @@ void pumpWaiting();
 // Each part of the bench adds its figures to the table.
 void benchSwitcher(Table& table);
 void benchHook(Table& table);
+void benchRequests(Table& table);
 void benchProgram(Table& table);

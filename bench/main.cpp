@@ -1,5 +1,5 @@
 // Vyr's benchmarks: the switcher's opening, steps and hangs, the hook library's latency, the
-// program at rest and its size, measured side by side in one run and printed as a table with each
+// set-foreground request in 32-bit and 64-bit applications, the program at rest and its size, measured side by side in one run and printed as a table with each
 // figure's ratio to its floor. Run it with scripts/bench.sh (a Wine session of its own).
 //
 // usage: vyr_bench.exe            (inside a Wine session, from the build's bin folder)
@@ -19,6 +19,7 @@ int main()
     Table table;
     benchSwitcher(table);
     benchHook(table);
+    benchRequests(table);
     benchProgram(table);
     table.print();
     return 0;

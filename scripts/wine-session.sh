@@ -33,7 +33,8 @@ wine_dir=${VYR_WINE_DIR:-$root/build/wine}
 prefix=$wine_dir/$name
 mkdir -p "$wine_dir"
 
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
+# 64-bit, as the systems of Vyr's users: the 32-bit Vyr.exe runs there beside 64-bit applications.
+export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all
 # No Mono/Gecko prompts, no menu entries written to the host, and no debugger: a crash or an
 # undefined-behaviour trap ends the process at once with a failing exit code, instead of leaving
 # winedbg waiting for somebody.
@@ -77,9 +78,10 @@ if [ $own_display -eq 0 ] || [ -z "${DISPLAY:-}" ]; then
   export DISPLAY=":$(cat "$display_file")"
 fi
 
-# The prefix's set-up, numbered: a prefix made by an older set-up is made anew.
+# The prefix's set-up, numbered and with its architecture: a prefix made by an older set-up or for
+# another architecture is made anew.
 setup_version=3
-if [ "$(cat "$prefix/.vyr-ready" 2>/dev/null)" != "$setup_version" ]; then
+if [ "$(cat "$prefix/.vyr-ready" 2>/dev/null)" != "$setup_version $WINEARCH" ]; then
   rm -rf "$prefix"
   wineboot -i >/dev/null 2>&1 8>&-
   wineserver -w
@@ -109,7 +111,7 @@ if [ "$(cat "$prefix/.vyr-ready" 2>/dev/null)" != "$setup_version" ]; then
     iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$fonts_reg"
   wine regedit /S 'C:\vyr-fonts.reg' 8>&-
   wineserver -w
-  echo "$setup_version" >"$prefix/.vyr-ready"
+  echo "$setup_version $WINEARCH" >"$prefix/.vyr-ready"
 fi
 
 # A warm wineserver before the command: on a cold start Wine's services would inherit the command's

@@ -9,6 +9,9 @@
 
 #include <cstring>
 
+#include "core/foreground_hook.h"
+#include "hook/hook_contract.h"
+
 constexpr char CONSOLE_WINDOW_CLASS[] = "ConsoleWindowClass";
 constexpr int CLASS_NAME_CHARS = 1024;
 
@@ -47,12 +50,33 @@ bool isConsoleForeground()
     return std::strcmp(className, CONSOLE_WINDOW_CLASS) == 0;
 }
 
+// Strokes of a key that no application acts on, marked so that Vyr's own keyboard hook lets them
+// pass.
+static void injectUnassignedKey()
+{
+    INPUT strokes[2] = {};
+    for (int i = 0; i < 2; i++) {
+        strokes[i].type = INPUT_KEYBOARD;
+        strokes[i].ki.wVk = MENU_BREAKER_KEY;
+        strokes[i].ki.dwFlags = i == 0 ? 0 : KEYEVENTF_KEYUP;
+        strokes[i].ki.dwExtraInfo = VYR_INJECTED_MARK;
+    }
+    SendInput(2, strokes, sizeof(INPUT));
+}
+
 void activateWindowDirectly(HWND target)
 {
     if (IsIconic(target)) {
         showWithoutWaiting(target, SW_RESTORE);
     }
-    SetForegroundWindow(target);
+    // Windows refuses the foreground to a process that did not send the last input (the foreground
+    // lock). An injected unassigned key makes Vyr that process without touching Alt, whose state the
+    // user may still hold. Wine has no foreground lock, so there the second try is never needed and
+    // cannot be seen.
+    if (!SetForegroundWindow(target)) {
+        injectUnassignedKey();
+        SetForegroundWindow(target);
+    }
 }
 
 // The console's thread lets no other window take the foreground from it. With the program's input
@@ -110,15 +134,21 @@ static void activateThroughConsole(HWND target, HWND console)
 }
 
 // The hook library carries the request out inside the foreground window's thread, which may hand
-// the foreground on. The lParam carries the message number once more, so that a stray message of the
-// same number is told apart. A request that is not taken in time (the application hangs, or the
-// window has just gone) would leave the user's choice undone: the program then activates the target
-// itself, which succeeds wherever the system lets it.
+// the foreground on; its hook is placed on that thread for this request alone and removed at once.
+// The lParam carries the message number once more, so that a stray message of the same number is
+// told apart. Afterwards the target must be the foreground window. It is not when the hook could not
+// be placed (an elevated application, which the system protects from lower integrity levels; a
+// missing or slow companion), or the application did not take the request in time (it hangs, or the
+// window has just gone), or did not act: the program then activates the target itself, which
+// succeeds wherever the system lets it.
 static void requestForeground(HWND foreground, HWND target)
 {
+    hookForegroundThread(foreground);
     DWORD_PTR ignored = 0;
-    if (SendMessageTimeoutA(foreground, setForeMessage, (WPARAM)target, (LPARAM)setForeMessage,
-                            SMTO_ABORTIFHUNG, SET_FOREGROUND_TIMEOUT_MS, &ignored) == 0) {
+    SendMessageTimeoutA(foreground, setForeMessage, (WPARAM)target, (LPARAM)setForeMessage, SMTO_ABORTIFHUNG,
+                        SET_FOREGROUND_TIMEOUT_MS, &ignored);
+    unhookForegroundThread();
+    if (GetForegroundWindow() != target) {
         activateWindowDirectly(target);
     }
 }

@@ -1,4 +1,4 @@
-// What passes between Vyr.exe and its keyboard hook library, Vyr.dll: the six commands that the
+// What passes between Vyr.exe and its keyboard hook library, Vyr.dll: the commands that the
 // library delivers to the switcher window, the name under which the set-foreground request is
 // registered, and the library's two entry points. Both modules include this header.
 #pragma once
@@ -35,6 +35,11 @@ constexpr UINT WM_SWITCH_IS_OPEN = 0x0809;
 // process. The request is SendMessage(foreground window, number, window to activate, number).
 #define SET_FORE_MESSAGE_NAME "VyrSetFore"
 
+// Strokes injected with this mark (dwExtraInfo) pass the keyboard hook untouched: the library's and
+// the program's own. MENU_BREAKER_KEY is an unassigned virtual key, which no application acts on.
+constexpr ULONG_PTR VYR_INJECTED_MARK = 0x56797221;
+constexpr WORD MENU_BREAKER_KEY = 0xE8;
+
 // MinGW exports the decorated names through Vyr.def; MSVC decorates extern "C" stdcall exports the
 // same way (_SetHook@8, _Unhook@0) by itself.
 #if defined(_MSC_VER) && defined(VYR_HOOK_LIBRARY)
@@ -44,8 +49,9 @@ constexpr UINT WM_SWITCH_IS_OPEN = 0x0809;
 #endif
 
 extern "C" {
-// Starts delivering commands to commandWindow and carrying out set-foreground requests numbered
-// setForeMessage. Nonzero when both hooks are in force.
+// Starts delivering commands to commandWindow. The set-foreground request (setForeMessage) is
+// carried out by a hook placed for each request alone (request_hook.h). Nonzero when the keyboard
+// hook is in force.
 VYR_HOOK_API BOOL WINAPI SetHook(HWND commandWindow, UINT setForeMessage);
 // Removes every hook that this process set. Nonzero when they are all gone.
 VYR_HOOK_API BOOL WINAPI Unhook(void);

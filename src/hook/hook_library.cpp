@@ -9,10 +9,9 @@
 // A switch held with Alt ends with Alt's release. One opened with Ctrl+Alt+Tab is kept open: it
 // outlives the keys and ends with Enter, Esc, or when the program closes the list itself.
 //
-// A global WH_CALLWNDPROC hook carries out the set-foreground request: the system loads this library
-// into the process of whichever window receives the request and runs callWindowProc in that
-// window's thread, which is allowed to hand the foreground on. In other processes the library does
-// nothing else: it reads two shared values, and that is all.
+// The set-foreground request is carried out by a hook of its own, placed on the foreground window's
+// thread only while a request is under way (request_hook.cpp); between requests the library is
+// loaded nowhere but in the program.
 //
 // Two instances of the program: the shared section names one owner thread, the last one that called
 // SetHook. Every other instance's keyboard hook passes all strokes on untouched, so there are never
@@ -21,6 +20,7 @@
 
 #define VYR_HOOK_LIBRARY
 #include "hook_contract.h"
+#include "request_hook.h"
 
 #if defined(_MSC_VER)
 #pragma data_seg(".shared")
@@ -31,7 +31,6 @@
 
 // One copy for all processes that have the library loaded.
 static volatile HWND sharedCommandWindow SHARED_ACROSS_PROCESSES = NULL;
-static volatile UINT sharedSetForeMessage SHARED_ACROSS_PROCESSES = 0;
 static volatile DWORD sharedOwnerThread SHARED_ACROSS_PROCESSES = 0;
 
 #if defined(_MSC_VER)
@@ -39,16 +38,13 @@ static volatile DWORD sharedOwnerThread SHARED_ACROSS_PROCESSES = 0;
 #pragma comment(linker, "/SECTION:.shared,RWS")
 #endif
 
-// Marks the strokes that the library injects itself, so that its own hook lets them pass.
-constexpr ULONG_PTR VYR_INJECTED_MARK = 0x56797221;
-// An unassigned virtual key. Injected when a switch begins, it stands between the Alt press and the
-// Alt release, so the focused application does not take the release as "open the menu bar".
-constexpr WORD MENU_BREAKER_KEY = 0xE8;
+// MENU_BREAKER_KEY, injected when a switch begins (and once behind every later press of Alt in a
+// kept-open switch), stands between the Alt press and the Alt release, so the focused application
+// does not take the release as "open the menu bar".
 
 // Per process.
-static HINSTANCE libraryInstance;
+HINSTANCE libraryInstance;
 static HHOOK keyboardHook;
-static HHOOK callWindowHook;
 static BOOL switching;          // an Alt+Tab switch is under way in this thread's hook
 static BOOL keptOpen;           // ...opened or stepped with Ctrl+Alt+Tab: Alt's release ends nothing
 static BOOL openingPosted;      // a command that opens the list is posted; the program has not said "open"
@@ -285,51 +281,26 @@ static LRESULT CALLBACK keyboardProc(int code, WPARAM message, LPARAM data)
     return CallNextHookEx(keyboardHook, code, message, data);
 }
 
-// Runs in the thread of the window that receives the request, in whatever process that is. Only a
-// request that carries the message number a second time, in lParam, is acted on.
-static LRESULT CALLBACK callWindowProc(int code, WPARAM sentByThisThread, LPARAM data)
-{
-    const CWPSTRUCT* call = (const CWPSTRUCT*)data;
-    UINT request = sharedSetForeMessage;
-    if (code == HC_ACTION && request != 0 && call->message == request &&
-        call->lParam == (LPARAM)request) {
-        HWND target = (HWND)call->wParam;
-        if (IsWindow(target)) {
-            // ShowWindowAsync: a hung target must not hang the foreground application as well.
-            if (IsIconic(target)) {
-                ShowWindowAsync(target, SW_RESTORE);
-            }
-            SetForegroundWindow(target);
-        }
-    }
-    return CallNextHookEx(callWindowHook, code, sentByThisThread, data);
-}
-
 static void removeHooks(void)
 {
     if (keyboardHook != NULL) {
         UnhookWindowsHookEx(keyboardHook);
         keyboardHook = NULL;
     }
-    if (callWindowHook != NULL) {
-        UnhookWindowsHookEx(callWindowHook);
-        callWindowHook = NULL;
-    }
+    UnhookRequestThread();
     forgetSwitch();
     for (BYTE& bits : swallowedKeys) {
         bits = 0;
     }
 }
 
-BOOL WINAPI SetHook(HWND commandWindow, UINT setForeMessage)
+BOOL WINAPI SetHook(HWND commandWindow, UINT)
 {
     removeHooks();
     sharedCommandWindow = commandWindow;
-    sharedSetForeMessage = setForeMessage;
     sharedOwnerThread = GetCurrentThreadId();
     keyboardHook = SetWindowsHookExA(WH_KEYBOARD_LL, keyboardProc, libraryInstance, 0);
-    callWindowHook = SetWindowsHookExA(WH_CALLWNDPROC, callWindowProc, libraryInstance, 0);
-    return keyboardHook != NULL && callWindowHook != NULL;
+    return keyboardHook != NULL;
 }
 
 BOOL WINAPI Unhook(void)
@@ -338,7 +309,6 @@ BOOL WINAPI Unhook(void)
     if (sharedOwnerThread == GetCurrentThreadId()) {
         sharedOwnerThread = 0;
         sharedCommandWindow = NULL;
-        sharedSetForeMessage = 0;
     }
     return TRUE;
 }

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "core/activation.h"
+#include "core/foreground_hook.h"
 #include "core/switch_list.h"
 #include "core/switcher.h"
 #include "hook/hook_contract.h"
@@ -165,11 +166,15 @@ int runVyr(HINSTANCE instance, HINSTANCE previousInstance)
     SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
     emptyAllSwitchListSlots();
     SetHook(switcherWindow, setForeMessage);
+    // Not waited for: the companion is ready long before the first switch, and a switch that comes
+    // sooner only activates its target directly.
+    startHookCompanion();
     loadSettings();
 
     int exitCode = runMessageLoop();
 
     Unhook();
     removeTrayIcon();
+    endHookCompanion();
     return exitCode;
 }

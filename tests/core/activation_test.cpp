@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/activation.h"
+#include "core/foreground_hook.h"
 #include "core/switcher_harness.h"
 #include "hook/hook_contract.h"
 #include "support/fixture_process.h"
@@ -145,8 +146,8 @@ TEST_F(Activation, SendsTheRequestToTheForegroundWindow)
     activateWindow(target);
 
     expectRequest(foreground, target);
-    // The request was taken: the program does nothing more (the hook library would do the rest).
-    EXPECT_EQ(GetForegroundWindow(), foreground.handle());
+    // The hook, placed on the foreground window's thread for this request, carried it out there.
+    EXPECT_TRUE(pumpUntil([&] { return GetForegroundWindow() == target.handle(); }));
 }
 
 TEST_F(Activation, TheRequestNamesTheForegroundWindowItselfWhenItIsChosen)
@@ -177,17 +178,28 @@ TEST_F(Activation, OnlyTheExactConsoleClassNameTakesTheConsoleWay)
     }
 }
 
-TEST_F(Activation, TheRequestActivatesAWindowOfAnotherProcess)
+// At a commit with a 32-bit or a 64-bit application in front, the request is carried out in that
+// window's thread, in code of the application's bitness.
+TEST_F(Activation, TheRequestActivatesAWindowOfAnotherProcessOfEitherBitness)
 {
-    FixtureProcess fixture({"Editor", "Terminal|min"});
-    ASSERT_TRUE(fixture.started());
-    ASSERT_TRUE(SetHook(switcherWindow, setForeMessage));
-    ASSERT_TRUE(bringToForeground(fixture.window("Editor")));
+    ASSERT_TRUE(startHookCompanion());
+    for (Bitness bitness : {Bitness::ThirtyTwo, Bitness::SixtyFour}) {
+        SCOPED_TRACE((int)bitness);
+        FixtureProcess fixture({"Editor", "Terminal|min"}, bitness);
+        ASSERT_TRUE(fixture.started());
+        ASSERT_TRUE(bringToForeground(fixture.window("Editor")));
 
-    activateWindow(fixture.window("Terminal"));
+        activateWindow(fixture.window("Terminal"));
 
-    EXPECT_TRUE(pumpUntil([&] { return isUpInFront(fixture.window("Terminal")); }));
-    Unhook();
+        EXPECT_TRUE(pumpUntil([&] { return isUpInFront(fixture.window("Terminal")); }));
+        SeenRequest seen = fixture.seenRequest();
+        EXPECT_EQ(seen.count, 1);
+        EXPECT_EQ(seen.thread, GetWindowThreadProcessId(fixture.window("Editor"), NULL));
+        EXPECT_EQ(seen.bits, (int)bitness);
+        EXPECT_TRUE(seen.carriedOut);
+        EXPECT_EQ(seen.library, (int)bitness);
+    }
+    endHookCompanion();
 }
 
 // A hung foreground application never takes the request. The switch must neither wait for it nor be

@@ -15,6 +15,8 @@ constexpr int TEXT_CHARS = 4096;
 // The editor's answers about the set-foreground requests it received.
 constexpr UINT ASK_REQUEST_COUNT = WM_APP;
 constexpr UINT ASK_LAST_REQUESTED = WM_APP + 1;
+constexpr UINT ASK_CARRIED_OUT = WM_APP + 2;
+constexpr UINT ASK_BITS = WM_APP + 3;
 
 // Wine maps the Linux root to drive Z:.
 std::string linuxPath(const std::string& windowsPath)
@@ -304,9 +306,10 @@ int SettingsFolder::iniValue(const char* section, const char* key) const
 
 // ---- EditorProcess ----
 
-EditorProcess::EditorProcess(const std::string& title)
+EditorProcess::EditorProcess(const std::string& title, Bitness bitness)
 {
-    if (!start(builtProgramFolder() + "vyr_e2e_editor.exe", title, "")) {
+    const char* program = bitness == Bitness::SixtyFour ? "vyr_e2e_editor64.exe" : "vyr_e2e_editor.exe";
+    if (!start(builtProgramFolder() + program, title, "")) {
         return;
     }
     HWND found = NULL;
@@ -348,6 +351,20 @@ HWND EditorProcess::lastRequestedWindow() const
     DWORD_PTR window = 0;
     SendMessageTimeoutA(window_, ASK_LAST_REQUESTED, 0, 0, SMTO_NORMAL, SHOW_WAIT_MS, &window);
     return (HWND)window;
+}
+
+bool EditorProcess::lastRequestCarriedOut() const
+{
+    DWORD_PTR carriedOut = 0;
+    SendMessageTimeoutA(window_, ASK_CARRIED_OUT, 0, 0, SMTO_NORMAL, SHOW_WAIT_MS, &carriedOut);
+    return carriedOut != 0;
+}
+
+int EditorProcess::bits() const
+{
+    DWORD_PTR bits = 0;
+    SendMessageTimeoutA(window_, ASK_BITS, 0, 0, SMTO_NORMAL, SHOW_WAIT_MS, &bits);
+    return (int)bits;
 }
 
 // ---- DesktopScenario ----

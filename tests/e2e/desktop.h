@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fixture_process.h"
 #include "support/in_process_fixtures.h"
 #include "support/vyr_process.h"
 
@@ -103,12 +104,13 @@ private:
     std::string path_;
 };
 
-// The small text editor (vyr_e2e_editor.exe) in a process of its own: a menu bar and an edit that
-// takes every typed key and writes "[Alt+Tab]" for a Tab typed with Alt held.
+// The small text editor (vyr_e2e_editor.exe, or its 64-bit build vyr_e2e_editor64.exe) in a process
+// of its own: a menu bar and an edit that takes every typed key and writes "[Alt+Tab]" for a Tab
+// typed with Alt held.
 class EditorProcess : public ChildProcess {
 public:
     // Starts it and waits until its window is the foreground window.
-    explicit EditorProcess(const std::string& title);
+    explicit EditorProcess(const std::string& title, Bitness bitness = Bitness::ThirtyTwo);
     bool started() const { return window_ != NULL && running(); }
     HWND window() const { return window_; }
     // What the edit holds now.
@@ -119,6 +121,10 @@ public:
     // the last one asked for.
     int foregroundRequests() const;
     HWND lastRequestedWindow() const;
+    // Whether the last request's target was already the foreground window when the request reached
+    // the window procedure: a hook in the editor's thread had carried it out.
+    bool lastRequestCarriedOut() const;
+    int bits() const;
 
 private:
     HWND window_ = NULL;

@@ -3,8 +3,10 @@
 // person's typing did (the edit's text) and whether the Alt key opened the menu bar (its thread is
 // then in menu mode). A Tab typed with Alt held, which no edit would show, is written as
 // "[Alt+Tab]": it reaches the editor only when no switcher took it. It also counts the switcher's
-// set-foreground requests that reach it, and tells the count (WM_APP) and the last requested window
-// (WM_APP + 1) to whoever asks.
+// set-foreground requests that reach it, and tells the count (WM_APP), the last requested window
+// (WM_APP + 1), whether that window was already in front when the request reached the window
+// procedure, carried out by a hook in this thread (WM_APP + 2), and its own bitness (WM_APP + 3) to
+// whoever asks. Built as 32-bit (vyr_e2e_editor.exe) and as 64-bit code (vyr_e2e_editor64.exe).
 // usage: vyr_e2e_editor.exe <title>
 // It ends on WM_QUIT to its thread, on WM_CLOSE, or with the job of the test that started it.
 #include <windows.h>
@@ -19,12 +21,15 @@ constexpr char ALT_TAB_ECHO[] = "[Alt+Tab]";
 
 constexpr UINT ASK_REQUEST_COUNT = WM_APP;
 constexpr UINT ASK_LAST_REQUESTED = WM_APP + 1;
+constexpr UINT ASK_CARRIED_OUT = WM_APP + 2;
+constexpr UINT ASK_BITS = WM_APP + 3;
 
 HWND edit;
 WNDPROC editProc;
 UINT setForeMessage;
 LRESULT requestCount;
 LRESULT lastRequested;
+LRESULT carriedOut;
 
 LRESULT CALLBACK echoingEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -61,10 +66,15 @@ LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return requestCount;
     case ASK_LAST_REQUESTED:
         return lastRequested;
+    case ASK_CARRIED_OUT:
+        return carriedOut;
+    case ASK_BITS:
+        return (LRESULT)(sizeof(void*) * 8);
     }
     if (message == setForeMessage && setForeMessage != 0) {
         requestCount++;
         lastRequested = (LRESULT)wParam;
+        carriedOut = GetForegroundWindow() == (HWND)wParam;
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -31,14 +31,38 @@ protected:
     }
 
     // Vyr with the sample windows, and the editor of another process in front of them.
-    void startBehindEditor(std::unique_ptr<EditorProcess>* editor, const std::string& title)
+    void startBehindEditor(std::unique_ptr<EditorProcess>* editor, const std::string& title,
+                           Bitness bitness = Bitness::ThirtyTwo)
     {
         ASSERT_NO_FATAL_FAILURE(startVyr());
         addSampleWindows();
-        editor->reset(new EditorProcess(title));
+        editor->reset(new EditorProcess(title, bitness));
         ASSERT_TRUE((*editor)->started());
         ASSERT_TRUE(giveKeyboardFocus((*editor)->window()));
         ASSERT_EQ(inStackingOrder({(*editor)->window(), expectedRows()[0]}).front(), (*editor)->window());
+    }
+
+    // The person holds Alt and Tab, clicks the editor of another process, releases Alt: the request
+    // goes to the editor, whose thread carries it out before its window procedure sees it.
+    void switchFromAnEditorInFront(Bitness bitness)
+    {
+        std::unique_ptr<EditorProcess> editor;
+        ASSERT_NO_FATAL_FAILURE(startBehindEditor(&editor, "letter.txt - Notepad", bitness));
+        HWND behind = expectedRows()[0];
+
+        ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+        ASSERT_TRUE(switcher().showsHighlightOn(0, SAMPLE_ROWS));
+        RECT editorFrame = windowRect(editor->window());
+        ASSERT_TRUE(clickAt(POINT{editorFrame.right - 40, editorFrame.bottom - 40}));
+        ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == editor->window(); }, SHOW_WAIT_MS));
+        ASSERT_TRUE(switcher().shown());
+        releaseAlt();
+
+        expectForeground(behind);
+        EXPECT_EQ(editor->foregroundRequests(), 1);
+        EXPECT_EQ(editor->lastRequestedWindow(), behind);
+        EXPECT_TRUE(editor->lastRequestCarriedOut());
+        EXPECT_EQ(editor->bits(), (int)bitness);
     }
 
     // Checks the list on the screen after each group of keys: the highlight is on the expected row.
@@ -74,24 +98,16 @@ TEST_F(Switching, AltTabBringsTheWindowBehindTheForegroundOneToTheFront)
 // asynchronously, so at the commit there is usually no foreground window and Vyr activates the
 // chosen window itself. Here the editor of another process is in front at the commit (the person
 // clicked it while holding Alt): the request goes to it and the hook library, inside the editor's
-// process, brings the chosen window forward.
+// process, brings the chosen window forward; in a 64-bit editor, the 64-bit library that Vyr's
+// companion hooked into its thread.
 TEST_F(Switching, TheApplicationInFrontCarriesOutTheSwitch)
 {
-    std::unique_ptr<EditorProcess> editor;
-    ASSERT_NO_FATAL_FAILURE(startBehindEditor(&editor, "letter.txt - Notepad"));
-    HWND behind = expectedRows()[0];
+    ASSERT_NO_FATAL_FAILURE(switchFromAnEditorInFront(Bitness::ThirtyTwo));
+}
 
-    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
-    ASSERT_TRUE(switcher().showsHighlightOn(0, SAMPLE_ROWS));
-    RECT editorFrame = windowRect(editor->window());
-    ASSERT_TRUE(clickAt(POINT{editorFrame.right - 40, editorFrame.bottom - 40}));
-    ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == editor->window(); }, SHOW_WAIT_MS));
-    ASSERT_TRUE(switcher().shown());
-    releaseAlt();
-
-    expectForeground(behind);
-    EXPECT_EQ(editor->foregroundRequests(), 1);
-    EXPECT_EQ(editor->lastRequestedWindow(), behind);
+TEST_F(Switching, ASixtyFourBitApplicationInFrontCarriesOutTheSwitch)
+{
+    ASSERT_NO_FATAL_FAILURE(switchFromAnEditorInFront(Bitness::SixtyFour));
 }
 
 TEST_F(Switching, TabsShiftTabAndArrowsMoveTheHighlightWithWrapAround)

@@ -1,15 +1,18 @@
 // The real Vyr.exe when the world around it changes under its feet: the shell's taskbar starts
 // anew, the settings file becomes unwritable between its load and its save, the current directory
 // disappears, the windows of an open list go away. The program goes on, says nothing, loses no
-// setting it holds, and ends with exit code 0.
+// setting it holds, and ends with exit code 0. Beside other applications it leaves no code of its
+// own in them between switches, and killed, it leaves no companion behind.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include "hook/hook_contract.h"
 #include "robustness/running_vyr.h"
 #include "settings/settings_test_support.h"
+#include "support/fixture_process.h"
 #include "support/host_command.h"
 #include "support/pump.h"
 
@@ -135,6 +138,94 @@ TEST(VanishedWindows, ACommitToAWindowThatHasGoneClosesTheSwitcher)
     EXPECT_EQ(rect.bottom - rect.top, 2 * 36 + 8) << "two rows";
     ASSERT_TRUE(program.command(WM_SWITCH_CANCEL));
     EXPECT_TRUE(program.endsCleanly());
+}
+
+// The hook libraries beside two applications, a 32-bit and a 64-bit one, that keep taking sent
+// messages while Vyr switches among its own windows: neither loads either library. A commit with one
+// of them in front hooks its thread for that request alone; a request sent to it afterwards is no
+// longer carried out, so nothing of Vyr's runs there any more.
+TEST(HookPresence, ApplicationsLoadNoHookLibraryBetweenSwitchesAndRunNoneAfterTheirRequest)
+{
+    ScratchDirectory folder;
+    RunningVyr program;
+    ASSERT_TRUE(program.start(folder.path()));
+    FixtureProcess thirtyTwo({"Thirty-two"}, Bitness::ThirtyTwo);
+    FixtureProcess sixtyFour({"Sixty-four"}, Bitness::SixtyFour);
+    ASSERT_TRUE(thirtyTwo.started() && sixtyFour.started());
+    std::pair<FixtureProcess*, HWND> applications[] = {{&thirtyTwo, thirtyTwo.window("Thirty-two")},
+                                                       {&sixtyFour, sixtyFour.window("Sixty-four")}};
+    for (int round = 0; round < 8; round++) {
+        // One of Vyr's own windows is in front at each commit, so the request goes there.
+        HWND front = program.windows[round % program.windows.size()];
+        ASSERT_TRUE(program.command(WM_SWITCH_FORWARD));
+        program.fixtures.activate(front);
+        ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == front; }));
+        ASSERT_TRUE(program.command(WM_SWITCH_COMMIT));
+        for (auto& application : applications) {
+            EXPECT_EQ(application.first->seenRequest().count, 0);
+        }
+    }
+    for (auto& application : applications) {
+        SCOPED_TRACE(application.first->seenRequest().bits);
+        EXPECT_FALSE(application.first->hasLoaded("Vyr.dll"));
+        EXPECT_FALSE(application.first->hasLoaded("VyrHook64.dll"));
+    }
+
+    UINT request = RegisterWindowMessageA(SET_FORE_MESSAGE_NAME);
+    for (auto& application : applications) {
+        HWND window = application.second;
+        SCOPED_TRACE(application.first->seenRequest().bits);
+        ASSERT_TRUE(program.command(WM_SWITCH_FORWARD));
+        SetForegroundWindow(window);  // the person clicks the application while holding Alt
+        ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == window; }));
+        ASSERT_TRUE(program.command(WM_SWITCH_COMMIT));
+        HWND chosen = GetForegroundWindow();
+        EXPECT_NE(chosen, window);
+        EXPECT_EQ(application.first->seenRequest().count, 1);
+        EXPECT_TRUE(application.first->seenRequest().carriedOut);
+        EXPECT_EQ(application.first->seenRequest().library, application.first->seenRequest().bits);
+
+        SetForegroundWindow(window);
+        ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == window; }));
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(window, request, (WPARAM)chosen, request, SMTO_ABORTIFHUNG, COMMAND_BOUND_MS, &ignored);
+        EXPECT_EQ(application.first->seenRequest().count, 2);
+        EXPECT_FALSE(application.first->seenRequest().carriedOut);
+        EXPECT_EQ(GetForegroundWindow(), window);
+    }
+    EXPECT_TRUE(program.endsCleanly());
+}
+
+// Vyr's 64-bit companion, among the processes that Vyr started; 0 when there is none.
+DWORD companionOf(DWORD vyrProcessId)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    DWORD found = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ParentProcessID == vyrProcessId && lstrcmpiA(entry.szExeFile, "VyrHook64.exe") == 0) {
+            found = entry.th32ProcessID;
+        }
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
+TEST(KilledVyr, LeavesNoCompanionRunning)
+{
+    ScratchDirectory folder;
+    RunningVyr program;
+    ASSERT_TRUE(program.start(folder.path(), 0));
+    DWORD companionId = 0;
+    ASSERT_TRUE(pumpUntil([&] { return (companionId = companionOf(program.vyr->id())) != 0; }));
+    HANDLE companion = OpenProcess(SYNCHRONIZE, FALSE, companionId);
+    ASSERT_NE(companion, (HANDLE)NULL);
+
+    ASSERT_TRUE(TerminateProcess(program.vyr->process(), 1));
+
+    EXPECT_EQ(WaitForSingleObject(companion, COMMAND_BOUND_MS), WAIT_OBJECT_0);
+    CloseHandle(companion);
 }
 
 } // namespace

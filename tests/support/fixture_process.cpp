@@ -11,9 +11,12 @@ static std::string titleOf(const char* plan)
     return bar != NULL ? std::string(plan, bar) : std::string(plan);
 }
 
-FixtureProcess::FixtureProcess(std::initializer_list<const char*> windows)
+constexpr DWORD ASK_TIMEOUT_MS = 5000;
+
+FixtureProcess::FixtureProcess(std::initializer_list<const char*> windows, Bitness bitness)
 {
-    std::string commandLine = "\"" + builtProgramFolder() + "vyr_fixture_app.exe\" " +
+    const char* program = bitness == Bitness::SixtyFour ? "vyr_fixture_app64.exe" : "vyr_fixture_app.exe";
+    std::string commandLine = "\"" + builtProgramFolder() + program + "\" " +
                               std::to_string(GetCurrentProcessId());
     for (const char* plan : windows) {
         commandLine += " \"" + std::string(plan) + "\"";
@@ -36,6 +39,26 @@ FixtureProcess::FixtureProcess(std::initializer_list<const char*> windows)
         }
         return true;
     }, 10000);
+    first_ = ready_ ? window(titleOf(*windows.begin()).c_str()) : NULL;
+}
+
+static LRESULT ask(HWND window, UINT question, WPARAM wParam = 0)
+{
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(window, question, wParam, 0, SMTO_ABORTIFHUNG, ASK_TIMEOUT_MS, &answer);
+    return (LRESULT)answer;
+}
+
+SeenRequest FixtureProcess::seenRequest() const
+{
+    return SeenRequest{(int)ask(first_, FIXTURE_APP_ASK_REQUESTS), (DWORD)ask(first_, FIXTURE_APP_ASK_REQUEST_THREAD),
+                       (int)ask(first_, FIXTURE_APP_ASK_BITS), ask(first_, FIXTURE_APP_ASK_REQUEST_CARRIED_OUT) != 0,
+                       (int)ask(first_, FIXTURE_APP_ASK_REQUEST_LIBRARY)};
+}
+
+bool FixtureProcess::hasLoaded(const char* library) const
+{
+    return ask(first_, FIXTURE_APP_ASK_MODULE, lstrcmpiA(library, "Vyr.dll") == 0 ? 0 : 1) != 0;
 }
 
 FixtureProcess::~FixtureProcess()

@@ -1,4 +1,5 @@
-// Starts vyr_fixture_app.exe (windows of another process) and ends it when the test is done.
+// Starts vyr_fixture_app.exe or its 64-bit build vyr_fixture_app64.exe (windows of another process)
+// and ends it when the test is done.
 #pragma once
 
 #include <windows.h>
@@ -6,10 +7,33 @@
 #include <initializer_list>
 #include <string>
 
+// Questions a test sends to a fixture application's window; the answers come as the result.
+constexpr UINT FIXTURE_APP_ASK_REQUESTS = WM_APP + 1;            // set-foreground requests received
+constexpr UINT FIXTURE_APP_ASK_REQUEST_THREAD = WM_APP + 2;      // the thread that received the last
+constexpr UINT FIXTURE_APP_ASK_REQUEST_CARRIED_OUT = WM_APP + 3; // its target was already in front
+constexpr UINT FIXTURE_APP_ASK_BITS = WM_APP + 4;                // 32 or 64
+constexpr UINT FIXTURE_APP_ASK_MODULE = WM_APP + 5;              // wParam 0: Vyr.dll, 1: VyrHook64.dll
+constexpr UINT FIXTURE_APP_ASK_REQUEST_LIBRARY = WM_APP + 6;     // mapped at the last: 32, 64, or 0
+
+enum class Bitness { ThirtyTwo = 32, SixtyFour = 64 };
+
+// What the application's window procedure saw of the last set-foreground request.
+struct SeenRequest {
+    int count;
+    DWORD thread;
+    int bits;
+    // The target was the foreground window when the window procedure got the request: a hook in
+    // that thread, running before the procedure, had carried it out.
+    bool carriedOut;
+    // The hook library mapped in the application when the request arrived: 32 for Vyr.dll, 64 for
+    // VyrHook64.dll, 0 for none.
+    int library;
+};
+
 class FixtureProcess {
 public:
     // Each window is "Title" or "Title|min"; waits (bounded) until all of them exist.
-    explicit FixtureProcess(std::initializer_list<const char*> windows);
+    explicit FixtureProcess(std::initializer_list<const char*> windows, Bitness bitness = Bitness::ThirtyTwo);
     ~FixtureProcess();
     FixtureProcess(const FixtureProcess&) = delete;
     FixtureProcess& operator=(const FixtureProcess&) = delete;
@@ -17,9 +41,14 @@ public:
     bool started() const { return process_ != NULL && ready_; }
     DWORD id() const { return processId_; }
     HWND window(const char* title) const;
+    SeenRequest seenRequest() const;
+    // Whether a Toolhelp32 module snapshot, taken inside the application, lists the library
+    // ("Vyr.dll" or "VyrHook64.dll").
+    bool hasLoaded(const char* library) const;
 
 private:
     HANDLE process_ = NULL;
     DWORD processId_ = 0;
     bool ready_ = false;
+    HWND first_ = NULL;
 };

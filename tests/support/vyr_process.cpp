@@ -96,8 +96,7 @@ void ChildProcess::end()
         return;
     }
     // Asked to end first, the way its own exit command ends it: a program killed while it holds
-    // global hooks can leave them acting in every process of the Wine session (seen with Vyr.exe:
-    // its set-foreground hook went on moving the foreground after it had gone).
+    // global hooks can leave them acting in every process of the Wine session.
     if (running() && PostThreadMessageA(threadId_, WM_QUIT, 0, 0)) {
         waitForExit(GRACEFUL_END_MS);
     }
