@@ -7,9 +7,9 @@
 #   Close), or until Ctrl+C here. Without a display, the first end-to-end scenario (Alt+Tab with
 #   real keys on a private Xvfb display) runs instead and saves its screenshots.
 #
-# Under Wine, Vyr can list only windows of its own process (the icons of other processes cannot be
-# read), so the sample windows are put into the running Vyr.exe by a test-only library; on Windows
-# it lists every application.
+# Under Wine, Vyr lists windows of other processes but cannot draw their icons (Wine keeps icons per
+# process), so the sample windows are put into the running Vyr.exe by a test-only library; on
+# Windows it lists and draws every application.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/setup.sh"

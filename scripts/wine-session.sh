@@ -5,15 +5,23 @@
 # 1024x768 virtual desktop "shell" with its taskbar. Everything runs in a private PID namespace when
 # the machine allows one, so that not even a crashed test can leave a process behind.
 #
-# usage: scripts/wine-session.sh [--own-display] <prefix-name> <command> [args...]
+# usage: scripts/wine-session.sh [--own-display] [--fresh] <prefix-name> <command> [args...]
+#   --fresh makes the prefix anew, as a machine that has never run Vyr (the installer's tests).
 #   The command sees DISPLAY, WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES and VYR_WINE_SESSION=1.
 #   Exit status: the command's.
 set -euo pipefail
 
 own_display=0
-if [ "${1:-}" = "--own-display" ]; then own_display=1; shift; fi
+fresh=0
+while :; do
+  case "${1:-}" in
+    --own-display) own_display=1; shift ;;
+    --fresh) fresh=1; shift ;;
+    *) break ;;
+  esac
+done
 if [ $# -lt 2 ]; then
-  echo "usage: $0 [--own-display] <prefix-name> <command> [args...]" >&2
+  echo "usage: $0 [--own-display] [--fresh] <prefix-name> <command> [args...]" >&2
   exit 2
 fi
 
@@ -25,6 +33,7 @@ if [ -z "${VYR_SESSION_NAMESPACE:-}" ] && [ "$(id -u)" -eq 0 ] && command -v uns
    unshare --fork --pid --mount-proc --kill-child true 2>/dev/null; then
   args=("$name" "$@")
   [ $own_display -eq 1 ] && args=(--own-display "${args[@]}")
+  [ $fresh -eq 1 ] && args=(--fresh "${args[@]}")
   VYR_SESSION_NAMESPACE=1 exec unshare --fork --pid --mount-proc --kill-child \
     bash "${BASH_SOURCE[0]}" "${args[@]}"
 fi
@@ -81,7 +90,7 @@ fi
 # The prefix's set-up, numbered and with its architecture: a prefix made by an older set-up or for
 # another architecture is made anew.
 setup_version=3
-if [ "$(cat "$prefix/.vyr-ready" 2>/dev/null)" != "$setup_version $WINEARCH" ]; then
+if [ $fresh -eq 1 ] || [ "$(cat "$prefix/.vyr-ready" 2>/dev/null)" != "$setup_version $WINEARCH" ]; then
   rm -rf "$prefix"
   wineboot -i >/dev/null 2>&1 8>&-
   wineserver -w

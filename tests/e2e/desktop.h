@@ -19,6 +19,8 @@
 // Bounds of the waits: generous, since the machine is shared and Wine is slow to settle.
 constexpr DWORD SHOW_WAIT_MS = 5000;
 constexpr DWORD EXIT_WAIT_MS = 10000;
+// The first icon of the notification area, at the right end of the taskbar of the 1024x768 desktop.
+constexpr POINT TRAY_ICON = {1013, 757};
 
 // ---- What a person does ----
 

@@ -11,8 +11,6 @@
 
 namespace {
 
-// The first icon of the notification area, at the right end of the taskbar of the 1024x768 desktop.
-constexpr POINT TRAY_ICON = {1013, 757};
 constexpr RECT TRAY_ICON_AREA = {1005, 749, 1022, 766};
 // Where the pointer waits while a menu is looked at: off the menu, whose items it would light up,
 // and off the icon, whose tip would cover the menu.

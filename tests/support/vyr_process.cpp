@@ -129,10 +129,10 @@ HWND findVyrWindow(DWORD processId)
     return NULL;
 }
 
-VyrProcess::VyrProcess(const std::string& currentDirectory, DWORD timeoutMs)
+VyrProcess::VyrProcess(const std::string& currentDirectory, DWORD timeoutMs, const std::string& program)
 {
     DWORD startTime = GetTickCount();
-    if (!start(builtProgramFolder() + "Vyr.exe", "", currentDirectory)) {
+    if (!start(program.empty() ? builtProgramFolder() + "Vyr.exe" : program, "", currentDirectory)) {
         return;
     }
     pumpUntil([&] { return (window_ = findVyrWindow(id())) != NULL || !running(); }, timeoutMs);

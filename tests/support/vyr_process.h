@@ -49,9 +49,10 @@ private:
 // Vyr.exe as a user would start it. Settings come from "Vyr.ini" in its current directory.
 class VyrProcess : public ChildProcess {
 public:
-    // Starts build/<config>/bin/Vyr.exe and waits (bounded) until its switcher window, class
-    // "Vyr", exists and the program waits for input.
-    explicit VyrProcess(const std::string& currentDirectory = "", DWORD timeoutMs = 10000);
+    // Starts build/<config>/bin/Vyr.exe (or the given program, e.g. an installed one) and waits
+    // (bounded) until its switcher window, class "Vyr", exists and the program waits for input.
+    explicit VyrProcess(const std::string& currentDirectory = "", DWORD timeoutMs = 10000,
+                        const std::string& program = "");
 
     // Running, with its switcher window found.
     bool started() const { return window_ != NULL && running(); }
