@@ -103,14 +103,30 @@ static void moveHighlightBack()
     repaintHighlight();
 }
 
+// What the switcher window was last placed for: its rows and whether the find strip was under them.
+static int placedRows;
+static bool placedWithFindText;
+
+static void placeForRows(int count)
+{
+    placedRows = count;
+    placedWithFindText = findText[0] != '\0';
+    placeSwitcherWindow(count);
+}
+
 // The rows shown changed while the switcher is open: it is placed again for them, as an opening
-// would place it for that many rows, and painted whole at once, its margins erased.
+// would place it for that many rows, and painted whole at once, its margins erased. A window already
+// placed for as many rows, with or without the find strip as now, keeps its place: a typed
+// character that leaves the count as it was costs the paint alone.
 static void showChangedRows(int highlightedRow)
 {
     switcherState.cursor = highlightedRow;
     switcherState.previousCursor = NO_ROW;
     switcherState.rowsChanged = 1;
-    placeSwitcherWindow(switchEntryCount());
+    int count = switchEntryCount();
+    if (count != placedRows || placedWithFindText != (findText[0] != '\0')) {
+        placeForRows(count);
+    }
     InvalidateRect(switcherWindow, NULL, TRUE);
     UpdateWindow(switcherWindow);
 }
@@ -134,7 +150,7 @@ static void hideAndEmpty()
 // The full paint inside UpdateWindow sets painted: the switcher is open when this returns.
 static void showSwitcher(int count)
 {
-    placeSwitcherWindow(count);
+    placeForRows(count);
     UpdateWindow(switcherWindow);
 }
 
