@@ -1,18 +1,20 @@
 #!/usr/bin/env python3
-"""Draws Vyr's icon and writes it as a Windows .ico: 32x32, 16x16 and 48x48, 24 bits per pixel.
+"""Draws Vyr's icon and writes it as a Windows .ico: 32x32, 16x16, 48x48, 20x20 and 24x24, 24 bits
+per pixel (20 and 24 are the small icon at 125 % and 150 %, the notification area's sizes there).
 
 usage: scripts/make-icon.py res/vyr.ico
 
 The picture: two overlapping application windows on a blue rounded tile, the front one with an
 orange title bar and a tab arrow, the one Alt+Tab brings forward. It is laid out on a 16-unit grid so
-that every edge falls on whole pixels at all three sizes; the tile's rounded corners are cut by
+that every edge falls on whole pixels at 16, 32 and 48 pixels (at 20 and 24 the edges are rounded
+to whole pixels); the tile's rounded corners are cut by
 sampling each pixel on a finer grid. The corners outside the tile are transparent
 through the icon's AND mask. Needs nothing beyond Python 3's standard library.
 """
 import struct
 import sys
 
-SIZES = (32, 16, 48)  # the order of the images in the file and in the icon group
+SIZES = (32, 16, 48, 20, 24)  # the order of the images in the file and in the icon group
 GRID = 16
 SAMPLES = 4  # per pixel and axis, for the rounded corners
 
@@ -35,23 +37,23 @@ def inside_rounded(x, y, left, top, right, bottom, radius):
 
 def draw(size):
     """Returns rows of (r, g, b) or None (transparent), top row first."""
-    unit = size // GRID  # pixels per grid unit
-    line = max(1, unit // 2)  # outline width in pixels
+    unit = size / GRID  # pixels per grid unit
+    line = max(1, int(unit // 2))  # outline width in pixels
 
     def window(px, py, left, top, right, bottom, body, title):
         """The colour of pixel (px, py) in a window given in grid units, or None outside it."""
-        left, top, right, bottom = left * unit, top * unit, right * unit, bottom * unit
+        left, top, right, bottom = (round(v * unit) for v in (left, top, right, bottom))
         if not (left <= px < right and top <= py < bottom):
             return None
         if px < left + line or px >= right - line or py < top + line or py >= bottom - line:
             return NAVY
-        if py < top + 2 * unit:
+        if py < top + round(2 * unit):
             return title
         return body
 
     def arrow(px, py):
         """The tab arrow on the front window's body, in whole pixels: shaft, head, stop bar.
-        Too fine for 16 pixels, where the two windows alone make the picture."""
+        Too fine below 32 pixels, where the two windows alone make the picture."""
         if unit < 2:
             return False
         thick = unit

@@ -7,8 +7,10 @@
 #
 # usage: scripts/wine-session.sh [--own-display] [--fresh] <prefix-name> <command> [args...]
 #   --fresh makes the prefix anew, as a machine that has never run Vyr (the installer's tests).
-#   The command sees DISPLAY, WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES and VYR_WINE_SESSION=1.
-#   Exit status: the command's.
+#   The command sees DISPLAY, WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES, VYR_WINE_SESSION=1 and
+#   VYR_SESSION_LOG_PIXELS (the session's DPI). Exit status: the command's.
+#   VYR_LOG_PIXELS=<dpi> (e.g. 144) gives the session a screen of that DPI, in a prefix of its own
+#   (build/wine/<prefix-name>-<dpi>dpi).
 set -euo pipefail
 
 own_display=0
@@ -39,6 +41,8 @@ if [ -z "${VYR_SESSION_NAMESPACE:-}" ] && [ "$(id -u)" -eq 0 ] && command -v uns
 fi
 
 wine_dir=${VYR_WINE_DIR:-$root/build/wine}
+log_pixels=${VYR_LOG_PIXELS:-96}
+[ "$log_pixels" != 96 ] && name=$name-${log_pixels}dpi
 prefix=$wine_dir/$name
 mkdir -p "$wine_dir"
 
@@ -100,7 +104,9 @@ if [ $fresh -eq 1 ] || [ "$(cat "$prefix/.vyr-ready" 2>/dev/null)" != "$setup_ve
   printf '%s\r\n' 'REGEDIT4' '' \
     '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="shell"' '' \
-    '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"shell"="1024x768"' '' >"$reg_file"
+    '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"shell"="1024x768"' '' \
+    '[HKEY_CURRENT_USER\Control Panel\Desktop]' "\"LogPixels\"=dword:$(printf '%08x' "$log_pixels")" '' \
+    >"$reg_file"
   wine regedit /S 'C:\vyr-session.reg' 8>&-
   fonts=$prefix/drive_c/windows/Fonts
   mkdir -p "$fonts"
@@ -133,7 +139,7 @@ for _ in $(seq 1 200); do
   sleep 0.05
 done
 
-export VYR_WINE_SESSION=1
+export VYR_WINE_SESSION=1 VYR_SESSION_LOG_PIXELS=$log_pixels
 set +e
 "$@" 8>&-
 status=$?

@@ -6,39 +6,23 @@
 
 #include <climits>
 
+#include "core/dpi.h"
 #include "core/find.h"
 #include "core/switch_list.h"
 #include "core/switcher.h"
+#include "core/switcher_metrics.h"
 
 namespace {
-
-// The size of NONCLIENTMETRICSA before Vista added iPaddedBorderWidth: every Windows version
-// accepts it, the newer size fails on the older systems.
-constexpr UINT NONCLIENT_METRICS_SIZE = 340;
-static_assert(sizeof(NONCLIENTMETRICSA) >= NONCLIENT_METRICS_SIZE, "the record must hold the old layout");
 
 constexpr int TITLE_BUFFER_SIZE = 1024;
 // One less than the buffer: at most 1022 bytes of title and the terminating zero.
 constexpr int TITLE_MAX_COUNT = TITLE_BUFFER_SIZE - 1;
 
 constexpr UINT ROW_TEXT_FORMAT = DT_SINGLELINE | DT_VCENTER | DT_PATH_ELLIPSIS;
-
-// Client pixels around the rows: the band starts one pixel in, the icon three, and the window has
-// eight pixels more than its rows (the dialog frame and a margin under the last row).
-constexpr int BAND_LEFT = 1;
-constexpr int BAND_TOP = 1;
-constexpr int BAND_RIGHT_INSET = 6; // Rectangle's right edge; with a null pen it fills to one less
-constexpr int BAND_BOTTOM_EXTRA = 6;
-constexpr int ICON_LEFT = 3;
-constexpr int ICON_TOP = 3;
-constexpr int TEXT_GAP = 6;         // from the left of the row to the text, beyond the icon
-constexpr int TEXT_RIGHT_INSET = 8;
-constexpr int WINDOW_EXTRA_HEIGHT = 8;
-// The find strip: under the last row, one row high, a rule along its top after this gap.
-constexpr int FIND_STRIP_GAP = 1;
 constexpr UINT FIND_TEXT_FORMAT = DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX;
-constexpr int CARET_GAP = 1;
+// The find strip's caret: a bar this wide, this far behind the text (at 96 DPI).
 constexpr int CARET_WIDTH = 1;
+constexpr int CARET_GAP = 1;
 
 // The settings reach the geometry unchecked, so it is computed in 64 bits (63 rows of the largest
 // icon fit easily) and only then brought into GDI's int coordinates. A value beyond them is held at
@@ -54,9 +38,10 @@ int toCoordinate(long long value)
     return (int)value;
 }
 
-long long rowTop(int index)
+// Where the entry's row is in the window: the view of a long list starts at its first shown row.
+long long rowTop(int index, const SwitcherMetrics& metrics)
 {
-    return index * rowHeight();
+    return (long long)(index - switcherView.firstRow) * metrics.rowHeight;
 }
 
 // Whether any of the rows between these two y (either may be the larger, for odd icon scales) lies
@@ -75,14 +60,40 @@ bool rowMayShow(HDC dc, long long oneEdge, long long otherEdge)
     return clipKind != NULLREGION && bottom > clip.top && top < clip.bottom;
 }
 
-HFONT createRowFont()
+// Which arrow the row carries: rows cut off above the first shown row, or below the last.
+enum class Marker { None, RowsAbove, RowsBelow };
+
+Marker markerOf(int index)
 {
-    NONCLIENTMETRICSA metrics;
-    ZeroMemory(&metrics, sizeof metrics);
-    metrics.cbSize = NONCLIENT_METRICS_SIZE;
-    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, NONCLIENT_METRICS_SIZE, &metrics, 0);
-    LOGFONTA menuFont = metrics.lfMenuFont;
-    return CreateFontIndirectA(&menuFont);
+    if (!switcherView.cut) {
+        return Marker::None;
+    }
+    int lastShown = switcherView.firstRow + switcherView.visibleRows - 1;
+    if (index == switcherView.firstRow && switcherView.firstRow > 0) {
+        return Marker::RowsAbove;
+    }
+    if (index == lastShown && lastShown < switcherView.rowCount - 1) {
+        return Marker::RowsBelow;
+    }
+    return Marker::None;
+}
+
+// A small triangle in the title's colour at the right end of the row: pointing up at the top of
+// the icon's band, or down at its bottom. The null pen of the row is still selected, and the DC
+// brush needs no object of its own.
+void paintMarker(HDC dc, Marker marker, const RECT& textRect, const SwitcherMetrics& metrics)
+{
+    int right = textRect.right;
+    int left = toCoordinate(right - metrics.markerWidth);
+    int middle = (left + right) / 2;
+    int top = marker == Marker::RowsAbove ? textRect.top : toCoordinate(textRect.bottom - metrics.markerHeight);
+    int bottom = toCoordinate(top + metrics.markerHeight);
+    POINT up[3] = {{left, bottom}, {right, bottom}, {middle, top}};
+    POINT down[3] = {{left, top}, {right, top}, {middle, bottom}};
+    SetDCBrushColor(dc, GetTextColor(dc));
+    HGDIOBJ keptBrush = SelectObject(dc, GetStockObject(DC_BRUSH));
+    Polygon(dc, marker == Marker::RowsAbove ? up : down, 3);
+    SelectObject(dc, keptBrush);
 }
 
 // A find text that matches nothing leaves no rows, and so no highlight either.
@@ -96,28 +107,24 @@ void paintHighlightedRow(HDC dc)
     SetTextColor(dc, keptColour);
 }
 
-// The find strip is one row high, and there only while a find text is typed.
-long long findStripHeight()
+// The find strip under the rows shown, while there is a find text: a rule across the window, a
+// magnifying glass in the icon column and the text in the title column followed by a caret bar, as
+// in a search box. In the menu's colours and font, at the list's DPI.
+void paintFindStrip(HDC dc)
 {
-    return findText[0] != '\0' ? rowHeight() : 0;
-}
-
-// The find strip under the rows, while there is a find text: a rule across the window, a
-// magnifying glass in the icon column and the text in the title column, followed by a caret bar, as
-// in a search box. Painted with the rows, in the menu's colours and font.
-void paintFindStrip(HDC dc, int rows)
-{
-    long long top = rowTop(rows) + FIND_STRIP_GAP;
-    long long size = iconSize();
-    long long right = (long long)settings.listWidth - TEXT_RIGHT_INSET;
+    SwitcherMetrics metrics = switcherMetrics();
+    int shownRows = switcherView.cut ? switcherView.visibleRows : switchEntryCount();
+    long long top = rowTop(switcherView.firstRow + shownRows, metrics) + metrics.bandTop;
+    long long size = metrics.iconSize;
+    long long right = metrics.width - metrics.textRightInset;
     HPEN pen = CreatePen(PS_SOLID, 0, GetSysColor(COLOR_GRAYTEXT));
     HGDIOBJ keptPen = SelectObject(dc, pen);
-    MoveToEx(dc, BAND_LEFT, toCoordinate(top), NULL);
+    MoveToEx(dc, toCoordinate(metrics.bandLeft), toCoordinate(top), NULL);
     LineTo(dc, toCoordinate(right), toCoordinate(top));
-    // The glass: a ring in the upper left of the icon square and its handle to the lower right.
+    // The glass: a ring in the upper left of the icon's square and its handle towards the lower right.
     long long ring = size / 2;
-    long long glassTop = top + ICON_TOP + size / 8;
-    long long glassLeft = ICON_LEFT + size / 8;
+    long long glassLeft = metrics.iconLeft + size / 8;
+    long long glassTop = top + metrics.iconTop + size / 8;
     HGDIOBJ keptBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
     Ellipse(dc, toCoordinate(glassLeft), toCoordinate(glassTop), toCoordinate(glassLeft + ring),
             toCoordinate(glassTop + ring));
@@ -127,14 +134,15 @@ void paintFindStrip(HDC dc, int rows)
     SelectObject(dc, keptPen);
     DeleteObject(pen);
 
-    RECT textRect = {toCoordinate(size + TEXT_GAP), toCoordinate(top + ICON_TOP), toCoordinate(right),
-                     toCoordinate(top + ICON_TOP + size)};
+    RECT textRect = {toCoordinate(size + metrics.textGap), toCoordinate(top + metrics.iconTop),
+                     toCoordinate(right), toCoordinate(top + metrics.iconTop + size)};
     DrawTextA(dc, findText, lstrlenA(findText), &textRect, FIND_TEXT_FORMAT);
     RECT measured = textRect;
     DrawTextA(dc, findText, lstrlenA(findText), &measured, FIND_TEXT_FORMAT | DT_CALCRECT);
-    long long caretX = measured.right + CARET_GAP;
+    long long caretX = measured.right + scaledForDpi(CARET_GAP, metrics.dpi);
     if (caretX < right) {
-        RECT caret = {toCoordinate(caretX), measured.top, toCoordinate(caretX + CARET_WIDTH), measured.bottom};
+        RECT caret = {toCoordinate(caretX), measured.top,
+                      toCoordinate(caretX + scaledForDpi(CARET_WIDTH, metrics.dpi)), measured.bottom};
         FillRect(dc, &caret, GetSysColorBrush(COLOR_MENUTEXT));
     }
 }
@@ -154,12 +162,18 @@ void paintAllRows(HDC dc)
     }
     paintHighlightedRow(dc);
     if (findText[0] != '\0') {
-        paintFindStrip(dc, switchEntryCount());
+        paintFindStrip(dc);
     }
 }
 
+// The highlighted row and the one that lost the highlight; when the step scrolled the view, every
+// row moved and all of them are drawn.
 void paintChangedRows(HDC dc)
 {
+    if (switcherView.firstRow != switcherView.paintedFirstRow) {
+        paintAllRows(dc);
+        return;
+    }
     int previous = switcherState.previousCursor;
     if (previous >= 0 && previous < SWITCH_LIST_SLOTS) {
         paintRow(dc, previous, GetSysColorBrush(COLOR_MENU));
@@ -168,17 +182,6 @@ void paintChangedRows(HDC dc)
 }
 
 } // namespace
-
-void placeSwitcherWindow(int rowCount)
-{
-    long long screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    long long screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    long long rowsHeight = rowCount * rowHeight() + findStripHeight();
-    long long x = (screenWidth - settings.listWidth) / 2;
-    long long y = (screenHeight - rowsHeight - WINDOW_EXTRA_HEIGHT) / 2;
-    SetWindowPos(switcherWindow, HWND_TOPMOST, toCoordinate(x), toCoordinate(y), settings.listWidth,
-                 toCoordinate(rowsHeight + WINDOW_EXTRA_HEIGHT), SWP_SHOWWINDOW);
-}
 
 void paintSwitcherWindow()
 {
@@ -190,7 +193,7 @@ void paintSwitcherWindow()
     if (fullPaint && dc == NULL) {
         return;
     }
-    HFONT rowFont = createRowFont();
+    HFONT rowFont = createMenuFontForDpi(switcherMetrics().dpi);
     HGDIOBJ keptFont = SelectObject(dc, rowFont);
     SetBkMode(dc, TRANSPARENT);
     if (fullPaint) {
@@ -201,6 +204,7 @@ void paintSwitcherWindow()
     SelectObject(dc, keptFont);
     EndPaint(switcherWindow, &paint);
     DeleteObject(rowFont);
+    switcherView.paintedFirstRow = switcherView.firstRow;
     if (fullPaint) {
         switcherState.painted = 1;
         switcherState.rowsChanged = 0;
@@ -209,30 +213,32 @@ void paintSwitcherWindow()
 
 void paintRow(HDC dc, int index, HBRUSH brush)
 {
-    // Only a slot of the table has a row; its entry may be empty, which draws a bare band.
-    if (index < 0 || index >= SWITCH_LIST_SLOTS) {
+    // Only a slot of the table has a row; its entry may be empty, which draws a bare band. A row
+    // that the view of a long list does not show is not drawn.
+    if (index < 0 || index >= SWITCH_LIST_SLOTS || !isRowShown(index)) {
         return;
     }
     const SwitchEntry& entry = switchList[index];
-    long long top = rowTop(index);
-    long long size = iconSize();
-    if (!rowMayShow(dc, top + BAND_TOP, top + size + BAND_BOTTOM_EXTRA)) {
+    SwitcherMetrics metrics = switcherMetrics();
+    long long top = rowTop(index, metrics);
+    long long size = metrics.iconSize;
+    long long bandBottom = top + metrics.rowHeight + metrics.bandTop + 1; // one more: the null pen
+    if (!rowMayShow(dc, top + metrics.bandTop, bandBottom)) {
         return;
     }
 
     HPEN nullPen = CreatePen(PS_NULL, 0, 0);
     HGDIOBJ keptPen = SelectObject(dc, nullPen);
     SelectObject(dc, brush);
-    Rectangle(dc, BAND_LEFT, toCoordinate(top + BAND_TOP),
-              toCoordinate((long long)settings.listWidth - BAND_RIGHT_INSET),
-              toCoordinate(top + size + BAND_BOTTOM_EXTRA));
+    Rectangle(dc, toCoordinate(metrics.bandLeft), toCoordinate(top + metrics.bandTop),
+              toCoordinate(metrics.width - metrics.bandRightInset), toCoordinate(bandBottom));
 
     // DrawIconEx reads a zero size as "the icon's own size", which would spill over the
     // neighbouring rows, and a negative one mirrors the icon out of its row: only a row with room
     // for an icon gets one.
     if (size > 0) {
-        DrawIconEx(dc, ICON_LEFT, toCoordinate(top + ICON_TOP), entry.icon, toCoordinate(size),
-                   toCoordinate(size), 0, NULL, DI_NORMAL);
+        DrawIconEx(dc, toCoordinate(metrics.iconLeft), toCoordinate(top + metrics.iconTop), entry.icon,
+                   toCoordinate(size), toCoordinate(size), 0, NULL, DI_NORMAL);
     }
 
     // Read now, not at the fill: a title that changed while the list is up shows its new text. A
@@ -243,9 +249,15 @@ void paintRow(HDC dc, int index, HBRUSH brush)
     if (IsWindow(entry.window)) {
         GetWindowTextA(entry.window, title, TITLE_MAX_COUNT);
     }
-    RECT textRect = {toCoordinate(size + TEXT_GAP), toCoordinate(top + ICON_TOP),
-                     toCoordinate((long long)settings.listWidth - TEXT_RIGHT_INSET),
-                     toCoordinate(top + ICON_TOP + size)};
+    RECT textRect = {toCoordinate(size + metrics.textGap), toCoordinate(top + metrics.iconTop),
+                     toCoordinate(metrics.width - metrics.textRightInset),
+                     toCoordinate(top + metrics.iconTop + size)};
+    Marker marker = markerOf(index);
+    if (marker != Marker::None) {
+        paintMarker(dc, marker, textRect, metrics);
+        // The title keeps clear of the arrow: a gap of the arrow's height.
+        textRect.right = toCoordinate(textRect.right - metrics.markerWidth - metrics.markerHeight);
+    }
     DrawTextA(dc, title, lstrlenA(title), &textRect, ROW_TEXT_FORMAT);
 
     SelectObject(dc, keptPen);

@@ -4,23 +4,21 @@
 
 #include <windows.h>
 
-#include "settings/settings.h"
+#include "core/placement.h"
+#include "core/switcher_metrics.h"
 
-// The icon edge and the row height follow iconScale, which arrives unchecked from the settings
-// file: computed in 64 bits, no value of it overflows.
+// The icon edge and the row height at the DPI of the window as placed now. They follow iconScale,
+// which arrives unchecked from the settings file: computed in 64 bits, no value of it overflows.
 inline long long iconSize()
 {
-    return 16LL * settings.iconScale;
+    return switcherMetrics().iconSize;
 }
 
 inline long long rowHeight()
 {
-    return iconSize() + 4;
+    return switcherMetrics().rowHeight;
 }
 
-// Sizes and centres the switcher window for rowCount rows (a list count, 0 to SWITCH_LIST_MAX) and
-// shows it top-most; paints nothing. Geometry beyond the int range is held at its ends.
-void placeSwitcherWindow(int rowCount);
 // WM_PAINT: the full paint while the switcher is closed (every row, then painted = 1), the
 // incremental paint while it is open (rows previousCursor and cursor only).
 void paintSwitcherWindow();

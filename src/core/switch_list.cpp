@@ -2,6 +2,7 @@
 // every close.
 #include "core/switch_list.h"
 
+#include "core/cloaking.h"
 #include "core/exclusion.h"
 #include "settings/settings.h"
 
@@ -104,12 +105,14 @@ void clearSwitchList()
     }
 }
 
-// The filter, in the order of its tests. GetParent names the owner of a popup, so owned popups
-// (dialog boxes, for instance) are left out; an owned window without WS_POPUP is not. The user's
-// exclusions come last, so that their lookups are made only for windows that would be listed.
+// The filter, in the order of its tests. A cloaked window is visible to the system but shown
+// nowhere (another virtual desktop, a suspended Store application), so it would be a row that
+// switches to nothing. GetParent names the owner of a popup, so owned popups (dialog boxes, for
+// instance) are left out; an owned window without WS_POPUP is not. The user's exclusions come
+// last, so that their lookups are made only for windows that would be listed.
 static bool isListable(HWND window)
 {
-    if (window == NULL || !IsWindowVisible(window) || GetParent(window) != NULL) {
+    if (window == NULL || !IsWindowVisible(window) || isCloaked(window) || GetParent(window) != NULL) {
         return false;
     }
     if ((GetWindowLongA(window, GWL_STYLE) & LISTED_STYLE_MASK) == 0) {

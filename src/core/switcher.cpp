@@ -9,14 +9,13 @@
 #include "core/held_messages.h"
 #include "core/painting.h"
 #include "core/switch_list.h"
+#include "core/switcher_metrics.h"
 #include "hook/hook_contract.h"
 #include "settings/settings.h"
 
 // Mouse moves act from the sixth after an opening on: the pointer that happens to rest where the
 // list appears must not pick a row before the user moves it.
 constexpr int MOUSE_MOVES_BEFORE_HOVER = 6;
-// The top margin of the first row: a pointer above it is on no row.
-constexpr int FIRST_ROW_TOP = 3;
 // "%d" of any 32-bit value, with its sign and the terminating zero.
 constexpr int VALUE_TEXT_CHARS = 32;
 
@@ -47,15 +46,23 @@ int pickInitialCursor()
     return i + 1 < switchEntryCount() ? i + 1 : i - 1;
 }
 
+// The rows as the window shows them: a long list's view starts at its first shown row, and the
+// strip under the last shown row is past the entries (a release there closes without a switch),
+// even where the list goes on beyond the view.
 int hitTestRow(int y)
 {
-    if (y < FIRST_ROW_TOP) {
+    SwitcherMetrics metrics = switcherMetrics();
+    // The row height comes from an unchecked setting and is computed in 64 bits. A 16-bit y divided
+    // by it fits an int whatever iconScale holds; a negative row height gives rows below 0, which no
+    // handler takes for an entry. Only a hand-edited icon scale at an absurd DPI could make it 0.
+    if (y < metrics.firstRowTop || metrics.rowHeight == 0) {
         return NO_ROW;
     }
-    // rowHeight comes from an unchecked setting and is computed in 64 bits. It is never 0 (it is 16 x
-    // iconScale + 4), and a 16-bit y divided by it fits an int whatever iconScale holds; a negative
-    // row height gives rows below 0, which no handler takes for an entry.
-    return (int)(y / rowHeight());
+    int shownRow = (int)(y / metrics.rowHeight);
+    if (switcherView.cut && shownRow >= switcherView.visibleRows) {
+        return switchEntryCount();
+    }
+    return switcherView.firstRow + shownRow;
 }
 
 static bool isEntryRow(int row)
@@ -68,10 +75,12 @@ static bool isOtherEntryRow(int row)
     return isEntryRow(row) && row != switcherState.cursor;
 }
 
+// The view of a long list follows the highlight, so that the highlighted row is always shown.
 static void moveHighlightTo(int row)
 {
     switcherState.previousCursor = switcherState.cursor;
     switcherState.cursor = row;
+    revealRow(row);
 }
 
 // Invalidated without erasing: the incremental paint redraws two rows and every other row keeps its
@@ -126,6 +135,8 @@ static void showChangedRows(int highlightedRow)
     int count = switchEntryCount();
     if (count != placedRows || placedWithFindText != (findText[0] != '\0')) {
         placeForRows(count);
+    } else {
+        setSwitcherView(switcherView.dpi, count, switcherView.visibleRows, highlightedRow);
     }
     InvalidateRect(switcherWindow, NULL, TRUE);
     UpdateWindow(switcherWindow);
@@ -337,6 +348,15 @@ static void handleMiddleButtonUp(int y)
     }
 }
 
+// The wheel scrolls the rows of a long list; the highlight stays on its entry, shown or not, and the
+// next step brings it back into view.
+static void handleMouseWheel(int delta)
+{
+    if (switcherState.painted && scrollViewByWheel(delta)) {
+        repaintHighlight();
+    }
+}
+
 static void runHandler(UINT message, WPARAM wParam, LPARAM lParam)
 {
     // The message box runs a modal loop in which commands must go on working (nothing of this
@@ -383,6 +403,9 @@ static void runHandler(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_SWITCH_FIND_BACKSPACE:
         handleFindBackspace();
+        break;
+    case WM_MOUSEWHEEL:
+        handleMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
         break;
     }
     handlerRunning = false;
@@ -452,10 +475,16 @@ LRESULT CALLBACK switcherWindowProc(HWND window, UINT message, WPARAM wParam, LP
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
     case WM_MBUTTONUP:
+    case WM_MOUSEWHEEL:
         runOrHold(message, wParam, lParam);
         return 0;
     case WM_SWITCH_IS_OPEN:
         return switcherOpenOrOpening();
+    // The window is placed for its monitor's DPI at each opening, so it does not take the size
+    // that the system suggests when it moves onto a monitor of another DPI. A change of the DPI
+    // while a list is open shows from the next opening: a list lives for a moment.
+    case WM_DPICHANGED:
+        return 0;
     case WM_TRAYNOTIFY:
         handleTrayNotify(window, lParam);
         return 0;

@@ -28,6 +28,20 @@ bool isChecked(HWND dialog, int control)
     return sendToControl(dialog, control, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+// The list's width is given in pixels at 96 DPI and drawn at the DPI of the screen, so the widest
+// that fits the screen is its width in those pixels: at 144 DPI a 1024-pixel screen takes 682. At
+// 96 DPI that is the screen width itself.
+int widestListOnScreen()
+{
+    constexpr int LIST_WIDTH_DPI = 96;
+    HDC screen = GetDC(NULL);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(NULL, screen);
+    int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    // Rounded down: rounded to the nearest, 683 would be drawn 1025 pixels wide.
+    return dpi > 0 ? (int)((long long)screenWidth * LIST_WIDTH_DPI / dpi) : screenWidth;
+}
+
 // The width is bound to the screen width as it is now: a later change of resolution shows at the
 // next opening.
 void showSettings(HWND dialog)
@@ -40,10 +54,9 @@ void showSettings(HWND dialog)
     } else if (settings.iconScale == ICON_SCALE_SMALL) {
         sendToControl(dialog, IDC_ICON_SMALL, BM_SETCHECK, BST_CHECKED, 0);
     }
-    int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     HWND widthEdit = GetDlgItem(dialog, IDC_WIDTH_EDIT);
     sendToControl(dialog, IDC_WIDTH_SPIN, UDM_SETBUDDY, reinterpret_cast<WPARAM>(widthEdit), 0);
-    sendToControl(dialog, IDC_WIDTH_SPIN, UDM_SETRANGE32, WIDTH_SPIN_MIN, screenWidth);
+    sendToControl(dialog, IDC_WIDTH_SPIN, UDM_SETRANGE32, WIDTH_SPIN_MIN, widestListOnScreen());
     sendToControl(dialog, IDC_WIDTH_SPIN, UDM_SETPOS, 0, settings.listWidth);
     // After the up-down control, which has written its own (clamped) position into the edit: the
     // field shows the stored width exactly, also one outside the range.

@@ -22,17 +22,32 @@ static const char CAPTION[] = "Vyr";
 static const char TRAY_FAILURE_JA[] = "\x83\x67\x83\x8C\x83\x43\x83\x41\x83\x43\x83\x52\x83\x93\x8E\xB8\x94\x73";
 static const char TRAY_FAILURE_EN[] = "False create tray icon.";
 
+// The icon at the size the shell shows it (SM_CXSMICON: 16 pixels at 96 DPI, 20 at 120, 24 at 144),
+// not the 32-pixel one of LoadIconA, which the shell would shrink into a blur. It is loaded anew for
+// each NIM_ADD, since a re-created taskbar may come with another DPI; the shell keeps a copy of the
+// icon it is given, so the one loaded before goes once the new one is in.
+static HICON loadTrayIcon(HINSTANCE instance)
+{
+    return (HICON)LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                             GetSystemMetrics(SM_CYSMICON), 0);
+}
+
 BOOL addTrayIcon(HINSTANCE instance)
 {
+    HICON earlierIcon = trayIconData.hIcon;
     memset(&trayIconData, 0, sizeof trayIconData);
     trayIconData.cbSize = TRAY_ICON_DATA_SIZE;
     trayIconData.hWnd = switcherWindow;
     trayIconData.uID = TRAY_ICON_ID;
     trayIconData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     trayIconData.uCallbackMessage = WM_TRAYNOTIFY;
-    trayIconData.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
+    trayIconData.hIcon = loadTrayIcon(instance);
     lstrcpynA(trayIconData.szTip, TRAY_TIP, sizeof trayIconData.szTip);
-    return Shell_NotifyIconA(NIM_ADD, &trayIconData);
+    BOOL added = Shell_NotifyIconA(NIM_ADD, &trayIconData);
+    if (earlierIcon != NULL) {
+        DestroyIcon(earlierIcon);
+    }
+    return added;
 }
 
 void removeTrayIcon()

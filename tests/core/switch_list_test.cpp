@@ -11,7 +11,9 @@
 #include "core/exclusion.h"
 #include "core/switcher_harness.h"
 #include "settings/settings.h"
+#include "support/dwm_stand_in.h"
 #include "support/pump.h"
+#include "support/vyr_process.h"
 #include "support/test_windows.h"
 
 namespace {
@@ -53,6 +55,25 @@ TEST_F(WindowList, ListsOnlyVisibleFramedTitledWindowsWithAnIcon)
     EXPECT_EQ(count, 4);
     EXPECT_EQ(listedIcon(plain), plain.icon(WINDOW_BIG_ICON));
     EXPECT_TRUE(listInvariantsHold());
+}
+
+// The stand-in dwmapi.dll beside the test (and beside Vyr.exe) reports the windows that carry this
+// property as cloaked; Wine's own answers E_NOTIMPL for every window.
+TEST_F(WindowList, LeavesOutWindowsThatTheShellCloaks)
+{
+    TestWindow shown = makeWindow("Shown");
+    TestWindow cloaked = makeWindow("On another desktop");
+    ASSERT_TRUE(SetPropA(cloaked, CLOAKED_PROPERTY, (HANDLE)1));
+
+    EXPECT_EQ(fillSwitchList(), 1);
+    EXPECT_EQ(listed(), std::vector<HWND>{shown});
+    char dwm[MAX_PATH] = "";
+    GetModuleFileNameA(GetModuleHandleA("dwmapi.dll"), dwm, MAX_PATH);
+    EXPECT_EQ(builtProgramFolder() + "dwmapi.dll", std::string(dwm)) << "the stand-in was not the one loaded";
+
+    clearSwitchList();
+    RemovePropA(cloaked, CLOAKED_PROPERTY);
+    EXPECT_EQ(fillSwitchList(), 2);
 }
 
 TEST_F(WindowList, AnyOneBitOfTheFrameStyleIsEnough)

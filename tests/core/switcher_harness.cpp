@@ -1,11 +1,14 @@
 #include "core/switcher_harness.h"
 
+#include "core/switcher_metrics.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "core/activation.h"
 #include "core/find.h"
 #include "core/painting.h"
+#include "core/switcher_metrics.h"
 #include "hook/hook_contract.h"
 #include "settings/settings.h"
 #include "support/pump.h"
@@ -48,6 +51,7 @@ void SwitcherTest::SetUp()
     setForeMessage = RegisterWindowMessageA(SET_FORE_MESSAGE_NAME);
     shellHandlers = ShellHandlers{};
     switcherState = SwitcherState{};
+    switcherView = SwitcherView{}; // as at start: no list placed yet
     std::memset(switchList, 0, sizeof switchList);
     forgetSnapshot();
     exclusions = Exclusions{};

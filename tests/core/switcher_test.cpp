@@ -9,6 +9,7 @@
 #include "core/find.h"
 #include "core/held_messages.h"
 #include "core/painting.h"
+#include "core/switcher_metrics.h"
 #include "core/switcher_harness.h"
 #include "hook/hook_contract.h"
 #include "settings/settings.h"
@@ -328,6 +329,60 @@ TEST_F(Switcher, HitTestFollowsTheRowHeight)
     EXPECT_EQ(hitTestRow(20), 1);
     settings.iconScale = 3;
     EXPECT_EQ(hitTestRow(52), 1);
+}
+
+// --- A list longer than the screen
+
+// 63 windows in rows of 36 pixels on the 768-pixel screen: 21 rows are shown. Every step keeps the
+// highlighted row shown, scrolling as little as it can, and wrap-around shows the other end.
+TEST_F(Switcher, LongListScrollsToKeepTheHighlightShown)
+{
+    std::vector<TestWindow> windows;
+    for (int i = 0; i < SWITCH_LIST_MAX; i++) {
+        windows.push_back(makeWindow("Window " + std::to_string(i)));
+    }
+    send(WM_SWITCH_BACKWARD);
+    ASSERT_TRUE(isOpen());
+    ASSERT_EQ(switchEntryCount(), SWITCH_LIST_MAX);
+    const int shown = switcherView.visibleRows;
+    ASSERT_EQ(shown, 21);
+    int firstRow = SWITCH_LIST_MAX - shown;
+    EXPECT_EQ(switcherView.firstRow, firstRow);
+    for (UINT command : {WM_SWITCH_FORWARD, WM_SWITCH_STEP_BACK}) {
+        for (int i = 0; i < SWITCH_LIST_MAX + 1; i++) {
+            send(command);
+            int cursor = switcherState.cursor;
+            firstRow = cursor < firstRow ? cursor : cursor >= firstRow + shown ? cursor - shown + 1 : firstRow;
+            ASSERT_EQ(switcherView.firstRow, firstRow) << "cursor " << cursor;
+        }
+    }
+}
+
+TEST_F(Switcher, LongListIsHitAsShownAndTheWheelScrollsWithoutMovingTheHighlight)
+{
+    std::vector<TestWindow> windows;
+    for (int i = 0; i < SWITCH_LIST_MAX; i++) {
+        windows.push_back(makeWindow("Window " + std::to_string(i)));
+    }
+    send(WM_SWITCH_BACKWARD);
+    ASSERT_TRUE(isOpen());
+    int firstRow = switcherView.firstRow;
+    EXPECT_EQ(hitTestRow(rowMiddle(0)), firstRow);
+    EXPECT_EQ(hitTestRow(rowMiddle(switcherView.visibleRows)), SWITCH_LIST_MAX) << "the strip under the rows";
+    mouse(WM_LBUTTONDOWN, rowMiddle(2));
+    EXPECT_EQ(switcherState.cursor, firstRow + 2);
+
+    UINT linesPerNotch = 0;
+    SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &linesPerNotch, 0);
+    ASSERT_GT(linesPerNotch, 0u);
+    send(WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)(WHEEL_DELTA)));
+    EXPECT_EQ(switcherView.firstRow, firstRow - (int)linesPerNotch);
+    EXPECT_EQ(switcherState.cursor, firstRow + 2);
+    send(WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)(-WHEEL_DELTA / 2)));
+    send(WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)(-WHEEL_DELTA / 2)));
+    EXPECT_EQ(switcherView.firstRow, firstRow) << "two half notches make one";
+    send(WM_MOUSEWHEEL, MAKEWPARAM(0, (WORD)(-WHEEL_DELTA)));
+    EXPECT_EQ(switcherView.firstRow, firstRow) << "the view ends with the list";
 }
 
 // Settings arrive unchecked: the row height is computed without overflow for every value, and the

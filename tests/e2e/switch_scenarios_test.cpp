@@ -191,6 +191,50 @@ TEST_F(Switching, AMinimizedWindowChosenFromTheListComesBackRestored)
     }, SHOW_WAIT_MS)) << "not restored onto the screen: " << frame.left << ", " << frame.top;
 }
 
+// 63 windows on the 768-pixel desktop: the list keeps to the screen with the 21 rows that fit; the
+// highlighted row is shown after every step, all the way round and back over the wrap-around, and
+// the commit switches to the highlighted window.
+TEST_F(Switching, ALongListStaysOnTheScreenAndAlwaysShowsTheHighlight)
+{
+    constexpr int ENTRIES = 63;
+    constexpr int SHOWN = 21;
+    const Icons kinds[] = {Icons::Editor, Icons::Terminal, Icons::Browser};
+    ASSERT_NO_FATAL_FAILURE(startVyr());
+    for (int i = 0; i < ENTRIES; i++) {
+        addWindow(FixturePlan("Window " + std::to_string(i)).icon(kinds[i % 3]).onThread(i % 8));
+    }
+    ASSERT_NO_FATAL_FAILURE(bringToFront(expectedRows()[0]));
+    std::vector<HWND> rows = expectedRows();
+
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    RECT frame = switcher().frame();
+    EXPECT_EQ(frame.top, 2);
+    EXPECT_EQ(frame.bottom - frame.top, SHOWN * LARGE_ROW + 8);
+    int cursor = 1, firstRow = 0;
+    auto step = [&](const char* keys, int by) {
+        ASSERT_TRUE(act(keys));
+        cursor = (cursor + by + ENTRIES) % ENTRIES;
+        firstRow = cursor < firstRow ? cursor : cursor >= firstRow + SHOWN ? cursor - SHOWN + 1 : firstRow;
+        ASSERT_TRUE(switcher().showsHighlightOn(cursor - firstRow, SHOWN))
+            << "entry " << cursor << ": shown row " << switcher().highlightedRow(SHOWN) << " highlighted";
+    };
+    ASSERT_TRUE(switcher().showsHighlightOn(1, SHOWN));
+    for (int i = 0; i < ENTRIES; i++) {
+        ASSERT_NO_FATAL_FAILURE(step("key Tab", 1));
+        if (cursor == ENTRIES - 1) {
+            EXPECT_NE(savePicture("switcher-long", grown(frame, 12)), "");
+        }
+    }
+    for (int i = 0; i < 3; i++) {
+        ASSERT_NO_FATAL_FAILURE(step("key shift+Tab", -1));
+    }
+    RECT frameNow = switcher().frame();
+    EXPECT_TRUE(EqualRect(&frame, &frameNow)) << "the list moved";
+    releaseAlt();
+
+    expectForeground(rows[cursor]);
+}
+
 TEST_F(Switching, TheMouseHighlightsAndPicksARowAndTheStripBelowOnlyCloses)
 {
     ASSERT_NO_FATAL_FAILURE(startVyr());

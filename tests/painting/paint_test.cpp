@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "core/dpi.h"
 #include "core/painting.h"
 #include "core/switch_list.h"
 #include "core/switcher.h"
@@ -15,6 +16,7 @@ namespace {
 using FullPaint = SwitcherWindowTest;
 using IncrementalPaint = SwitcherWindowTest;
 using RowTitle = SwitcherWindowTest;
+using LongList = SwitcherWindowTest;
 
 const COLORREF BLACK = RGB(0, 0, 0);
 
@@ -93,32 +95,96 @@ TEST_F(FullPaint, IconsAndRowsFollowTheIconScale)
     }
 }
 
-TEST_F(FullPaint, SixtyThreeRowsFillTheTableAndEndAtItsLastSlot)
+// 63 rows of 20 pixels on the 768-pixel screen: the 38 that fit are shown, around the highlight,
+// with an arrow where rows are cut off.
+constexpr int LONG_LIST_SHOWN = 38;
+
+// Whether the arrow for rows cut off above (at the top of the row's title band) or below (at its
+// bottom) is drawn at the right end of the row, in the row's text colour.
+bool showsMarker(const Capture& shot, const RECT& text, bool above, COLORREF colour)
+{
+    SwitcherMetrics m = switcherMetrics();
+    RECT area = {(int)(text.right - m.markerWidth), above ? text.top : (int)(text.bottom - m.markerHeight), text.right,
+                 above ? (int)(text.top + m.markerHeight) : text.bottom};
+    return shot.count(area, colour) > 3;
+}
+
+TEST_F(LongList, ShowsTheWholeRowsThatFitAroundTheHighlightWithArrowsForTheRest)
 {
     settings.iconScale = 1;
     addEntries(SWITCH_LIST_MAX);
-    open(0);
-    RECT window;
-    GetWindowRect(switcherWindow, &window);
-    ASSERT_EQ(window.bottom - window.top, 63 * 20 + 8); // taller than the 768-pixel screen
-    // Bring the bottom of the list onto the screen, where its pixels can be read.
-    int screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    SetWindowPos(switcherWindow, NULL, window.left, screenHeight - (window.bottom - window.top), 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    UpdateWindow(switcherWindow); // the rows that came into view, erased and painted at once
-    int firstVisibleRow = ((window.bottom - window.top) - screenHeight) / 20 + 1;
-    for (int cursor : {0, 62}) {
-        SCOPED_TRACE("cursor " + std::to_string(cursor));
-        switcherState.cursor = cursor;
+    struct Case {
+        int cursor, firstRow;
+        bool above, below;
+    };
+    for (Case c : {Case{0, 0, false, true}, Case{62, 25, true, false}, Case{40, 3, true, true}}) {
+        SCOPED_TRACE("cursor " + std::to_string(c.cursor));
+        open(c.cursor);
+        ASSERT_EQ(switcherView.visibleRows, LONG_LIST_SHOWN);
+        EXPECT_EQ(switcherView.firstRow, c.firstRow);
         dirty();
         repaintFully();
         Capture shot(switcherWindow);
-        for (int row = firstVisibleRow; row < SWITCH_LIST_MAX; ++row) {
-            expectRow(shot, row, row == cursor);
+        int lastShown = c.firstRow + LONG_LIST_SHOWN - 1;
+        for (int row = c.firstRow; row <= lastShown; ++row) {
+            expectRow(shot, row, row == c.cursor);
         }
-        // Under row 62 the empty last slot draws nothing: the bottom margin keeps its dirt.
-        EXPECT_TRUE(shot.all(RECT{0, 63 * 20 + 1, shot.width(), shot.height()}, DIRT));
+        COLORREF firstText = c.firstRow == c.cursor ? GetSysColor(COLOR_HIGHLIGHTTEXT) : BLACK;
+        COLORREF lastText = lastShown == c.cursor ? GetSysColor(COLOR_HIGHLIGHTTEXT) : BLACK;
+        EXPECT_EQ(showsMarker(shot, textRect(c.firstRow), true, firstText), c.above);
+        EXPECT_EQ(showsMarker(shot, textRect(lastShown), false, lastText), c.below);
+        // Nothing is drawn under the last shown row: the bottom margin keeps its dirt.
+        EXPECT_TRUE(shot.all(RECT{0, LONG_LIST_SHOWN * 20 + 1, shot.width(), shot.height()}, DIRT));
     }
+}
+
+TEST_F(LongList, AStepThatScrollsRedrawsEveryRowAndOneThatDoesNotOnlyTwo)
+{
+    settings.iconScale = 1;
+    addEntries(SWITCH_LIST_MAX);
+    open(36);
+    RECT shownBands = {1, 1, settings.listWidth - 7, LONG_LIST_SHOWN * 20 + 1};
+    struct Step {
+        int cursor, firstRow;
+        bool scrolls;
+    };
+    // Down to the last shown row, one beyond it, wrap-around to the first entry and back to the last.
+    for (Step s : {Step{37, 0, false}, Step{38, 1, true}, Step{62, 25, true}, Step{0, 0, true}, Step{62, 25, true},
+                   Step{61, 25, false}}) {
+        SCOPED_TRACE("to " + std::to_string(s.cursor));
+        int before = switcherState.cursor;
+        dirty();
+        step(s.cursor);
+        EXPECT_EQ(switcherView.firstRow, s.firstRow);
+        Capture shot(switcherWindow);
+        expectRow(shot, s.cursor, true);
+        if (s.scrolls) {
+            EXPECT_EQ(shot.count(shownBands, DIRT), 0) << "not every row was redrawn";
+        } else {
+            expectRow(shot, before, false);
+            EXPECT_EQ(shot.countOther(shownBands, DIRT), 2 * 20 * (settings.listWidth - 8));
+        }
+    }
+}
+
+// Runs in the sessions of 96, 120 and 144 DPI: the rows, icons and titles grow with the DPI.
+TEST_F(FullPaint, RowsIconsAndTitlesFollowTheMonitorsDpi)
+{
+    const std::string title = "Quarterly Report - Spreadsheet";
+    addEntry(title, ICON_COLOURS[0]);
+    addEntries(2);
+    open(1);
+    dirty();
+    repaintFully();
+    Capture shot(switcherWindow);
+    for (int row = 0; row < 3; ++row) {
+        expectRow(shot, row, row == 1);
+    }
+    RECT ink = shot.inkBounds(textRect(0), GetSysColor(COLOR_MENU));
+    HFONT font = createMenuFontForDpi(switcherMetrics().dpi);
+    EXPECT_NEAR(ink.right - ink.left, textWidth(font, title), 3);
+    DeleteObject(font);
+    EXPECT_GE(ink.left, textRect(0).left);
 }
 
 TEST_F(IncrementalPaint, StepRedrawsOnlyTheRowsThatLostAndGainedTheHighlight)

@@ -4,7 +4,9 @@
 
 #include <climits>
 
+#include "core/dpi.h"
 #include "core/painting.h"
+#include "core/switch_list.h"
 #include "core/switcher.h"
 #include "settings/settings.h"
 #include "switcher_window.h"
@@ -53,7 +55,9 @@ TEST_F(Placement, SizeFollowsRowsIconScaleAndWidth)
         {3, 300, 5, 362, 250, 300, 268},
         {2, 301, 2, 361, 344, 301, 80},   // (1024 - 301) / 2 = 361.5
         {2, 1031, 5, -3, 290, 1031, 188}, // (1024 - 1031) / 2 = -3.5: toward zero, not -4
-        {2, 300, 63, 362, -754, 300, 2276},
+        {2, 300, 63, 362, 2, 300, 764},   // 21 whole rows fit the 768-pixel screen
+        {1, 300, 63, 362, 0, 300, 768},   // 38 rows of 20
+        {1, 300, 38, 362, 0, 300, 768},   // fits exactly: every row shown
     };
     addEntries(5);
     for (const Case& c : cases) {
@@ -64,6 +68,50 @@ TEST_F(Placement, SizeFollowsRowsIconScaleAndWidth)
         placeSwitcherWindow(c.rows);
         EXPECT_TRUE(placedAt(c.x, c.y, c.width, c.height));
     }
+}
+
+// The session's DPI is its prefix's LogPixels: this runs in sessions of 96, 120 and 144 DPI.
+struct DpiCase {
+    int dpi, iconSize, rowHeight, firstRowTop;
+    int x, y, width, height;         // five rows
+    int longRows, longY, longHeight; // 63 rows
+};
+const DpiCase DPI_CASES[] = {
+    {96, 32, 36, 3, 362, 290, 300, 188, 21, 2, 764},
+    {120, 40, 45, 4, 324, 266, 375, 235, 16, 19, 730},
+    {144, 48, 54, 5, 287, 243, 450, 282, 14, 0, 768},
+};
+
+const DpiCase* sessionDpiCase()
+{
+    POINT origin = {0, 0};
+    int dpi = monitorDpi(MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY));
+    for (const DpiCase& c : DPI_CASES) {
+        if (c.dpi == dpi) {
+            return &c;
+        }
+    }
+    ADD_FAILURE() << "no expectations for " << dpi << " DPI";
+    return nullptr;
+}
+
+TEST_F(Placement, GeometryFollowsTheMonitorsDpi)
+{
+    const DpiCase* c = sessionDpiCase();
+    ASSERT_NE(c, nullptr);
+    addEntries(5);
+    placeSwitcherWindow(5);
+    EXPECT_TRUE(placedAt(c->x, c->y, c->width, c->height));
+    EXPECT_EQ(iconSize(), c->iconSize);
+    EXPECT_EQ(rowHeight(), c->rowHeight);
+    EXPECT_EQ(hitTestRow(c->firstRowTop - 1), NO_ROW);
+    EXPECT_EQ(hitTestRow(c->firstRowTop), 0);
+    EXPECT_EQ(hitTestRow(c->rowHeight), 1);
+
+    addEntries(SWITCH_LIST_MAX - 5);
+    placeSwitcherWindow(SWITCH_LIST_MAX);
+    EXPECT_TRUE(placedAt(c->x, c->longY, c->width, c->longHeight));
+    EXPECT_EQ(switcherView.visibleRows, c->longRows);
 }
 
 TEST_F(Placement, ComesUpAboveTopMostWindowsOpenedSinceStartUp)

@@ -212,6 +212,7 @@ void SwitcherWindowTest::SetUp()
     settings.iconScale = DEFAULT_ICON_SCALE;
     settings.listWidth = DEFAULT_LIST_WIDTH;
     switcherState = SwitcherState{};
+    switcherView = SwitcherView{};
     std::memset(switchList, 0, sizeof switchList);
     // As start-up creates it: before the settings are loaded, 0 pixels wide in the middle, hidden.
     int screenWidth = GetSystemMetrics(SM_CXSCREEN);
@@ -285,6 +286,7 @@ void SwitcherWindowTest::step(int newCursor)
 {
     switcherState.previousCursor = switcherState.cursor;
     switcherState.cursor = newCursor;
+    revealRow(newCursor);
     repaint();
 }
 
@@ -311,24 +313,32 @@ void SwitcherWindowTest::repaint()
     UpdateWindow(switcherWindow);
 }
 
+// Row tops count from the view's first shown row; at 96 DPI the insets are 1, 3, 6, 7 and 8.
+static long long shownTop(int row, const SwitcherMetrics& m)
+{
+    return (row - switcherView.firstRow) * m.rowHeight;
+}
+
 RECT SwitcherWindowTest::band(int row)
 {
-    int r = (int)rowHeight();
-    return RECT{1, row * r + 1, settings.listWidth - 7, (row + 1) * r + 1};
+    SwitcherMetrics m = switcherMetrics();
+    long long top = shownTop(row, m);
+    return RECT{(int)m.bandLeft, (int)(top + m.bandTop), (int)(m.width - m.bandRightInset - 1),
+                (int)(top + m.rowHeight + m.bandTop)};
 }
 
 RECT SwitcherWindowTest::icon(int row)
 {
-    int r = (int)rowHeight();
-    int s = (int)iconSize();
-    return RECT{3, row * r + 3, 3 + s, row * r + 3 + s};
+    SwitcherMetrics m = switcherMetrics();
+    long long top = shownTop(row, m) + m.iconTop;
+    return RECT{(int)m.iconLeft, (int)top, (int)(m.iconLeft + m.iconSize), (int)(top + m.iconSize)};
 }
 
 RECT SwitcherWindowTest::textRect(int row)
 {
-    int r = (int)rowHeight();
-    int s = (int)iconSize();
-    return RECT{s + 6, row * r + 3, settings.listWidth - 8, row * r + 3 + s};
+    SwitcherMetrics m = switcherMetrics();
+    long long top = shownTop(row, m) + m.iconTop;
+    return RECT{(int)(m.iconSize + m.textGap), (int)top, (int)(m.width - m.textRightInset), (int)(top + m.iconSize)};
 }
 
 void SwitcherWindowTest::expectRow(const Capture& shot, int row, bool highlighted, bool withTitle) const

@@ -485,7 +485,8 @@ struct GroupIconEntry {
 };
 #pragma pack(pop)
 
-TEST_F(VyrResources, IconGroupHolds32And16And48PixelImagesOf24Bits)
+// 16, 20 and 24 pixels are the notification area's icon at 100, 125 and 150 %.
+TEST_F(VyrResources, IconGroupHolds32And16And48And20And24PixelImagesOf24Bits)
 {
     EXPECT_EQ(std::set<WORD>({JAPANESE}),
               languagesOf(reinterpret_cast<LPCWSTR>(RT_GROUP_ICON), IDI_APP));
@@ -495,9 +496,9 @@ TEST_F(VyrResources, IconGroupHolds32And16And48PixelImagesOf24Bits)
     EXPECT_EQ(0, in.read<WORD>());
     EXPECT_EQ(1, in.read<WORD>()); // icons, not cursors
     WORD count = in.read<WORD>();
-    ASSERT_EQ(3, count);
+    ASSERT_EQ(5, count);
 
-    const int sizes[] = {32, 16, 48};
+    const int sizes[] = {32, 16, 48, 20, 24};
     for (int i = 0; i < count; i++) {
         GroupIconEntry entry = in.read<GroupIconEntry>();
         ASSERT_FALSE(in.overrun());

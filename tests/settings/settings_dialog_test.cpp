@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <climits>
 #include <cstdlib>
 #include <functional>
@@ -347,6 +349,55 @@ TEST_F(SettingsDialog, TheArrowsStepTheWidthBetweenOneHundredAndTheScreenWidth)
     });
     EXPECT_EQ(IDOK, result);
     EXPECT_EQ(101, settings.listWidth);
+}
+
+// Runs in the sessions of 96, 120 and 144 DPI: the dialog grows with its font, every control keeps
+// inside it and holds its text, and the arrows reach the widest list that fits the screen.
+TEST_F(SettingsDialog, IsUsableAtTheScreensDpi)
+{
+    HDC screen = GetDC(NULL);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(NULL, screen);
+    const int widest = GetSystemMetrics(SM_CXSCREEN) * 96 / dpi;
+    for (int templateId : {IDD_SETTINGS_EN, IDD_SETTINGS_JA}) {
+        SCOPED_TRACE(templateId == IDD_SETTINGS_EN ? "English" : "Japanese");
+        loadFrom(folder, "");
+        runDialog(templateId, [&](const DialogDriver& hands) {
+            HWND dialog = GetParent(hands.control(IDOK));
+            RECT client;
+            GetClientRect(dialog, &client);
+            // The template is 185 dialog units wide: about 1.6 pixels per unit in a 9-point font at
+            // 96 DPI, more at a higher DPI.
+            EXPECT_GE(client.right, 185 * 3 / 2 * dpi / 96);
+            for (HWND control = GetWindow(dialog, GW_CHILD); control != NULL; control = GetWindow(control, GW_HWNDNEXT)) {
+                RECT frame;
+                GetWindowRect(control, &frame);
+                MapWindowPoints(NULL, dialog, reinterpret_cast<POINT*>(&frame), 2);
+                char text[64] = "";
+                GetWindowTextA(control, text, sizeof text);
+                SCOPED_TRACE(text);
+                EXPECT_TRUE(frame.left >= 0 && frame.top >= 0 && frame.right <= client.right && frame.bottom <= client.bottom);
+                char className[32] = "";
+                GetClassNameA(control, className, sizeof className);
+                LONG style = GetWindowLongA(control, GWL_STYLE);
+                bool plainButton = lstrcmpiA(className, "Button") == 0 && (style & BS_TYPEMASK) != BS_GROUPBOX;
+                if (plainButton) {
+                    HDC dc = GetDC(control);
+                    HGDIOBJ kept = SelectObject(dc, (HFONT)SendMessageA(control, WM_GETFONT, 0, 0));
+                    RECT needed = {0, 0, 0, 0};
+                    DrawTextA(dc, text, -1, &needed, DT_CALCRECT | DT_SINGLELINE);
+                    SelectObject(dc, kept);
+                    ReleaseDC(control, dc);
+                    EXPECT_LE(needed.right, frame.right - frame.left) << "the text is cut";
+                    EXPECT_LE(needed.bottom, frame.bottom - frame.top) << "the text is cut";
+                }
+            }
+            int low = 0, high = 0;
+            SendMessageA(hands.control(IDC_WIDTH_SPIN), UDM_GETRANGE32, (WPARAM)&low, (LPARAM)&high);
+            EXPECT_EQ(high, widest);
+            hands.press({VK_ESCAPE});
+        });
+    }
 }
 
 TEST_F(SettingsDialog, AWidthOutsideTheRangeStaysUntilTheArrowsAreUsed)

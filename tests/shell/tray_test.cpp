@@ -196,6 +196,14 @@ TEST_F(Tray, TheIconIsInTheShellWithItsTipAndCallback)
     EXPECT_EQ(trayIconData.uCallbackMessage, 0x0480u);
     EXPECT_EQ(trayIconData.cbSize, 88u);
     EXPECT_NE(trayIconData.hIcon, (HICON)NULL) << "the program's icon 101";
+    // At the size the shell shows it, from a frame of that size: 16 pixels at 96 DPI.
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(trayIconData.hIcon, &info));
+    BITMAP colour = {};
+    GetObjectA(info.hbmColor, sizeof colour, &colour);
+    EXPECT_EQ(colour.bmWidth, GetSystemMetrics(SM_CXSMICON));
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
     removeTrayIcon();
     EXPECT_FALSE(shellHasIcon(switcherWindow));
 }
