@@ -51,9 +51,46 @@ static BOOL openingPosted;      // a command that opens the list is posted; the 
 static BOOL menuBroken;         // the menu breaker stands behind the present press of Alt
 static BYTE swallowedKeys[32];  // one bit per virtual key whose key-down was swallowed
 
+// Modifier keys whose press this hook saw and whose release it has not seen yet, one bit per
+// virtual key (the left and right ones, as strokes name them).
+static BYTE pressedModifiers[32];
+
+static BOOL isModifierKey(DWORD virtualKey)
+{
+    return (virtualKey >= VK_LSHIFT && virtualKey <= VK_RMENU) || virtualKey == VK_SHIFT ||
+           virtualKey == VK_CONTROL || virtualKey == VK_MENU;
+}
+
+static BOOL seenPressed(DWORD virtualKey)
+{
+    return (pressedModifiers[virtualKey >> 3] & (1u << (virtualKey & 7))) != 0;
+}
+
+static void notePressed(DWORD virtualKey, BOOL released)
+{
+    BYTE bit = (BYTE)(1u << (virtualKey & 7));
+    pressedModifiers[virtualKey >> 3] = (BYTE)(released ? pressedModifiers[virtualKey >> 3] & ~bit
+                                                        : pressedModifiers[virtualKey >> 3] | bit);
+}
+
+// A modifier counts as down when the system says so or when this hook saw it pressed and not yet
+// released: under Wine the asynchronous state of a thread that takes no keyboard input itself can
+// lag behind the strokes that its own low-level hook has already seen.
 static BOOL isDown(int virtualKey)
 {
-    return (GetAsyncKeyState(virtualKey) & 0x8000) != 0;
+    if ((GetAsyncKeyState(virtualKey) & 0x8000) != 0 || seenPressed((DWORD)virtualKey)) {
+        return TRUE;
+    }
+    switch (virtualKey) {
+    case VK_SHIFT:
+        return seenPressed(VK_LSHIFT) || seenPressed(VK_RSHIFT);
+    case VK_CONTROL:
+        return seenPressed(VK_LCONTROL) || seenPressed(VK_RCONTROL);
+    case VK_MENU:
+        return seenPressed(VK_LMENU) || seenPressed(VK_RMENU);
+    default:
+        return FALSE;
+    }
 }
 
 // The asynchronous key state still shows the keys as they stood before the stroke under inspection;
@@ -211,14 +248,8 @@ static BOOL swallowCommand(DWORD virtualKey, UINT command, char character)
 
 // Decides about one stroke; TRUE swallows it. Modifier strokes always pass: swallowing the release
 // of Alt or Shift would leave the key stuck down for every application.
-static BOOL handleStroke(const KBDLLHOOKSTRUCT* key)
+static BOOL decideStroke(const KBDLLHOOKSTRUCT* key, DWORD virtualKey, BOOL released)
 {
-    if (key->dwExtraInfo == VYR_INJECTED_MARK) {
-        return FALSE;
-    }
-    DWORD virtualKey = key->vkCode & 0xFF;
-    BOOL released = (key->flags & LLKHF_UP) != 0;
-
     if (isAltKey(virtualKey)) {
         if (!released && !isDown(VK_MENU)) {
             menuBroken = FALSE; // a new press, not a repeat
@@ -272,6 +303,22 @@ static BOOL handleStroke(const KBDLLHOOKSTRUCT* key)
     return swallowCommand(virtualKey, command, character);
 }
 
+static BOOL handleStroke(const KBDLLHOOKSTRUCT* key)
+{
+    if (key->dwExtraInfo == VYR_INJECTED_MARK) {
+        return FALSE;
+    }
+    DWORD virtualKey = key->vkCode & 0xFF;
+    BOOL released = (key->flags & LLKHF_UP) != 0;
+    // The decision sees the modifiers as they stood before this stroke, as the system's
+    // asynchronous state does; a modifier's own stroke asks only about the other keys.
+    BOOL swallow = decideStroke(key, virtualKey, released);
+    if (isModifierKey(virtualKey)) {
+        notePressed(virtualKey, released);
+    }
+    return swallow;
+}
+
 static LRESULT CALLBACK keyboardProc(int code, WPARAM message, LPARAM data)
 {
     if (code == HC_ACTION && sharedOwnerThread == GetCurrentThreadId() &&
@@ -290,6 +337,9 @@ static void removeHooks(void)
     UnhookRequestThread();
     forgetSwitch();
     for (BYTE& bits : swallowedKeys) {
+        bits = 0;
+    }
+    for (BYTE& bits : pressedModifiers) {
         bits = 0;
     }
 }

@@ -247,27 +247,8 @@ TEST_F(KeyboardHook, AltIsNotLeftDownAfterASwitch)
     EXPECT_TRUE(contains(app.plainKeyDowns, VK_TAB)) << "a plain Tab after the switch must type a tab";
 }
 
-TEST_F(KeyboardHook, NothingArrivesAfterUnhook)
-{
-    Unhook();
-    hooked = false;
-    press("keydown alt key Tab keyup alt");
-    EXPECT_TRUE(commands.empty());
-    EXPECT_TRUE(contains(app.keyDowns, VK_TAB)) << "without the hook the Tab belongs to the application";
-}
-
-TEST_F(KeyboardHook, ASecondSetHookReplacesTheTarget)
-{
-    HWND secondWindow = makeWindow("VyrTestCommands", commandWindowProc, WS_POPUP, "second");
-    ASSERT_TRUE(SetHook(secondWindow, setForeMessage));
-    press("keydown alt key Tab keyup alt");
-    // Only one hook may deliver, so each command comes once, and only to the second window.
-    expectCommands({WM_SWITCH_FORWARD, WM_SWITCH_COMMIT});
-    EXPECT_EQ(commandReceivers, std::vector<HWND>(commands.size(), secondWindow));
-    DestroyWindow(secondWindow);
-}
-
-// --- The keys of an open list, and the list kept open with Ctrl+Alt+Tab
+// --- The keys of an open list, and the list kept open with Ctrl+Alt+Tab. (Before the tests that
+// set the hook twice: under Wine a hook set after those, late in the run, can fail.)
 
 bool anyKeyDown()
 {
@@ -334,6 +315,28 @@ TEST_F(KeyboardHook, AKeptOpenListThatTheProgramClosedGivesTheKeysBack)
     EXPECT_TRUE(contains(app.plainKeyDowns, VK_TAB));
     EXPECT_TRUE(contains(app.plainKeyDowns, 'A'));
     EXPECT_TRUE(contains(app.plainKeyDowns, VK_ESCAPE));
+}
+
+// --- Setting the hook
+
+TEST_F(KeyboardHook, NothingArrivesAfterUnhook)
+{
+    Unhook();
+    hooked = false;
+    press("keydown alt key Tab keyup alt");
+    EXPECT_TRUE(commands.empty());
+    EXPECT_TRUE(contains(app.keyDowns, VK_TAB)) << "without the hook the Tab belongs to the application";
+}
+
+TEST_F(KeyboardHook, ASecondSetHookReplacesTheTarget)
+{
+    HWND secondWindow = makeWindow("VyrTestCommands", commandWindowProc, WS_POPUP, "second");
+    ASSERT_TRUE(SetHook(secondWindow, setForeMessage));
+    press("keydown alt key Tab keyup alt");
+    // Only one hook may deliver, so each command comes once, and only to the second window.
+    expectCommands({WM_SWITCH_FORWARD, WM_SWITCH_COMMIT});
+    EXPECT_EQ(commandReceivers, std::vector<HWND>(commands.size(), secondWindow));
+    DestroyWindow(secondWindow);
 }
 
 } // namespace

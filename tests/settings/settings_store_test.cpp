@@ -110,7 +110,7 @@ TEST_F(SettingsFile, TheExclusionListsAreReadAsWrittenAndNeverSaved)
             EXPECT_EQ(std::string(exclusions.titles), c.titles) << "case " << round;
         }
         saveSettings();
-        EXPECT_EQ(readTextFile(scratch.settingsFile()).find("Exclude") != std::string::npos,
+        EXPECT_EQ(readTextFile(scratch.settingsFile()).find("xclude") != std::string::npos,
                   c.text.find("xclude") != std::string::npos)
             << "the save wrote an [Exclude] section of its own";
         round++;
