@@ -55,7 +55,8 @@ void settle(DWORD milliseconds);
 void pumpWaiting();
 
 // Each part of the bench adds its figures to the table.
-void benchSwitcher(Table& table);
+// openingsOnly: the switcher's openings alone (the run at another DPI than 96).
+void benchSwitcher(Table& table, bool openingsOnly = false);
 void benchHook(Table& table);
 void benchRequests(Table& table);
 void benchProgram(Table& table);

@@ -2,12 +2,15 @@
 // set-foreground request in 32-bit and 64-bit applications, the program at rest and its size, measured side by side in one run and printed as a table with each
 // figure's ratio to its floor. Run it with scripts/bench.sh (a Wine session of its own).
 //
-// usage: vyr_bench.exe            (inside a Wine session, from the build's bin folder)
+// usage: vyr_bench.exe [--openings]   (inside a Wine session, from the build's bin folder)
+//   --openings: the switcher's openings alone, for a session of another DPI; they are printed
+//   beside the openings at 96 DPI that a full run in the same folder wrote down.
 #include <cstdio>
+#include <cstring>
 
 #include "bench.h"
 
-int main()
+int main(int argc, char** argv)
 {
     // As Vyr.exe runs.
     SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
@@ -17,6 +20,11 @@ int main()
                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     std::fflush(stdout);
     Table table;
+    if (argc > 1 && std::strcmp(argv[1], "--openings") == 0) {
+        benchSwitcher(table, true);
+        table.print();
+        return 0;
+    }
     benchSwitcher(table);
     benchHook(table);
     benchRequests(table);

@@ -42,7 +42,9 @@ RequestExecutionLevel user
 !define END_WAIT_MS 10000
 ; Instances to end at most: more than one can run only when a start could not end its predecessor.
 !define END_ATTEMPTS 4
-!define SYNCHRONIZE 0x00100000
+; SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION
+!define PROCESS_RIGHTS 0x00101001
+!define KILLED_EXIT_CODE 1
 !define WAIT_OBJECT_0 0
 !define LANGUAGE_JAPANESE_PRIMARY 0x11
 
@@ -113,9 +115,11 @@ Var endedRunningVyr
 !macroend
 
 ; Ends a running Vyr the way a second start of Vyr does: WM_DESTROY to its switcher window (class
-; "Vyr"), then a bounded wait for its process. One that does not end is left to the user (Retry),
-; or ends a silent run with an error: files in use cannot be replaced, and a program that the user
-; runs is not killed behind the user's back. Sets $endedRunningVyr to 1 when one was ended.
+; "Vyr"), then a bounded wait for its process; a Vyr.exe that has not ended by then is hung and is
+; ended by force (its tray icon goes when the pointer next passes over it). A window of that class
+; in some other program is left alone: the user is asked to close it (Retry), and a silent run ends
+; with an error, since files in use cannot be replaced. Sets $endedRunningVyr to 1 when one was
+; ended.
 !macro END_RUNNING_VYR UN
 Function ${UN}endRunningVyr
   StrCpy $endedRunningVyr 0
@@ -136,10 +140,19 @@ Function ${UN}endRunningVyr
     DetailPrint "$(EndingVyr)"
     StrCpy $1 0
     System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r1) i'
-    System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i r1) p .r2'
+    System::Call 'kernel32::OpenProcess(i ${PROCESS_RIGHTS}, i 0, i r1) p .r2'
     SendMessage $0 ${WM_DESTROY} 0 0 /TIMEOUT=${END_REQUEST_TIMEOUT_MS}
     ${If} $2 P<> 0
       System::Call 'kernel32::WaitForSingleObject(p r2, i ${END_WAIT_MS}) i .r3'
+      ${If} $3 <> ${WAIT_OBJECT_0}
+        StrCpy $4 ""
+        System::Call 'kernel32::QueryFullProcessImageName(p r2, i 0, t .r4, *i ${NSIS_MAX_STRLEN}) i'
+        StrCpy $5 $4 "" -8
+        ${If} $5 == "\Vyr.exe"
+          System::Call 'kernel32::TerminateProcess(p r2, i ${KILLED_EXIT_CODE}) i'
+          System::Call 'kernel32::WaitForSingleObject(p r2, i ${END_WAIT_MS}) i .r3'
+        ${EndIf}
+      ${EndIf}
       System::Call 'kernel32::CloseHandle(p r2)'
       ${If} $3 = ${WAIT_OBJECT_0}
         StrCpy $endedRunningVyr 1

@@ -1,5 +1,7 @@
 #include "core/dpi.h"
 
+#include <cstddef>
+
 namespace {
 
 // MDT_EFFECTIVE_DPI of shellscalingapi.h, which older headers lack.
@@ -58,7 +60,7 @@ int monitorDpi(HMONITOR monitor)
     return systemDpi();
 }
 
-HFONT createMenuFontForDpi(int dpi)
+void menuFontForDpi(int dpi, LOGFONTW* font)
 {
     lookUpDpiFunctions();
     if (systemParametersInfoForDpi != nullptr) {
@@ -66,13 +68,25 @@ HFONT createMenuFontForDpi(int dpi)
         ZeroMemory(&metrics, sizeof metrics);
         metrics.cbSize = sizeof metrics;
         if (systemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, (UINT)dpi)) {
-            return CreateFontIndirectW(&metrics.lfMenuFont);
+            *font = metrics.lfMenuFont;
+            return;
         }
     }
+    // The system's menu font at the system DPI, its face name back from the code page that the
+    // ANSI call gave it in.
     NONCLIENTMETRICSA metrics;
     ZeroMemory(&metrics, sizeof metrics);
     metrics.cbSize = NONCLIENT_METRICS_SIZE;
     SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, NONCLIENT_METRICS_SIZE, &metrics, 0);
-    LOGFONTA menuFont = metrics.lfMenuFont;
-    return CreateFontIndirectA(&menuFont);
+    const LOGFONTA& menuFont = metrics.lfMenuFont;
+    ZeroMemory(font, sizeof *font);
+    CopyMemory(font, &menuFont, offsetof(LOGFONTA, lfFaceName)); // the same fields up to the name
+    MultiByteToWideChar(CP_ACP, 0, menuFont.lfFaceName, -1, font->lfFaceName, LF_FACESIZE);
+}
+
+HFONT createMenuFontForDpi(int dpi)
+{
+    LOGFONTW font;
+    menuFontForDpi(dpi, &font);
+    return CreateFontIndirectW(&font);
 }

@@ -193,7 +193,7 @@ void paintSwitcherWindow()
     if (fullPaint && dc == NULL) {
         return;
     }
-    HFONT rowFont = createMenuFontForDpi(switcherMetrics().dpi);
+    HFONT rowFont = CreateFontIndirectW(&switcherView.rowFont);
     HGDIOBJ keptFont = SelectObject(dc, rowFont);
     SetBkMode(dc, TRANSPARENT);
     if (fullPaint) {

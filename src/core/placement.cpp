@@ -48,6 +48,7 @@ void placeSwitcherOn(int rowCount, const SwitcherMonitor& monitor)
     long long strip = findStripHeight(metrics);
     long long rows = roomForRows(rowCount, metrics, monitorHeight - strip);
     setSwitcherView(metrics.dpi, rowCount, rows, switcherState.cursor);
+    menuFontForDpi(metrics.dpi, &switcherView.rowFont);
     long long height = rows * metrics.rowHeight + metrics.extraHeight + strip;
     // Both divisions truncate toward zero: a list wider than the monitor is centred on it and cut
     // at both sides alike.

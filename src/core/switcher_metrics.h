@@ -46,6 +46,7 @@ struct SwitcherView {
     bool cut;           // more entries than rows: the view scrolls
     int paintedFirstRow; // the firstRow that the window's pixels show
     int wheelDelta;     // wheel movement not yet turned into whole rows
+    LOGFONTW rowFont;   // the menu font at dpi, of which each paint makes its font
 };
 
 extern SwitcherView switcherView;

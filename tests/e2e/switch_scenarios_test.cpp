@@ -10,6 +10,9 @@
 
 #include <algorithm>
 
+#include "core/dpi.h"
+#include "core/switcher_metrics.h"
+#include "support/dwm_stand_in.h"
 #include "support/pump.h"
 
 namespace {
@@ -82,13 +85,21 @@ TEST_F(Switching, AltTabBringsTheWindowBehindTheForegroundOneToTheFront)
     // Windows the editor would be row 0 and the highlight would open on row 1: the same window.
     HWND behind = expectedRows()[0];
 
+    // Also run in a session of 144 DPI, where the list is drawn 1.5 times as large.
+    POINT origin = {0, 0};
+    const int dpi = monitorDpi(MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY));
+    const int rowHeight = (int)(scaledForDpi(32, dpi) + scaledForDpi(4, dpi));
     ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
-    EXPECT_TRUE(switcher().showsHighlightOn(0, SAMPLE_ROWS)) << "the list while Alt is held";
+    EXPECT_TRUE(switcher(rowHeight).showsHighlightOn(0, SAMPLE_ROWS)) << "the list while Alt is held";
     RECT frame = switcher().frame();
-    EXPECT_EQ(frame.right - frame.left, 300);
-    EXPECT_EQ(frame.bottom - frame.top, SAMPLE_ROWS * LARGE_ROW + 8);
-    EXPECT_NE(savePicture("switcher-large", grown(frame, 12)), "");
-    EXPECT_NE(savePicture("desktop", RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}), "");
+    EXPECT_EQ(frame.right - frame.left, scaledForDpi(300, dpi));
+    EXPECT_EQ(frame.bottom - frame.top, SAMPLE_ROWS * rowHeight + scaledForDpi(8, dpi));
+    if (dpi == BASE_DPI) {
+        EXPECT_NE(savePicture("switcher-large", grown(frame, 12)), "");
+        EXPECT_NE(savePicture("desktop", RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}), "");
+    } else {
+        EXPECT_NE(savePicture("switcher-" + std::to_string(dpi) + "dpi", grown(frame, 18)), "");
+    }
     releaseAlt();
 
     expectForeground(behind);
@@ -108,6 +119,26 @@ TEST_F(Switching, TheApplicationInFrontCarriesOutTheSwitch)
 TEST_F(Switching, ASixtyFourBitApplicationInFrontCarriesOutTheSwitch)
 {
     ASSERT_NO_FATAL_FAILURE(switchFromAnEditorInFront(Bitness::SixtyFour));
+}
+
+// A window that the shell cloaks (here through the stand-in dwmapi.dll beside Vyr.exe, which reads
+// the mark that the test sets on the window) gets no row: the list has the other two.
+TEST_F(Switching, ACloakedWindowIsNotListed)
+{
+    ASSERT_NO_FATAL_FAILURE(startVyr());
+    addWindow(FixturePlan("notes.txt - Editor").icon(Icons::Editor).onThread(1));
+    HWND cloaked = addWindow(FixturePlan("On another desktop").icon(Icons::Terminal).onThread(2), false);
+    addWindow(FixturePlan("Start page - Browser").icon(Icons::Browser).onThread(3));
+    ASSERT_TRUE(SetPropA(cloaked, CLOAKED_PROPERTY, (HANDLE)1));
+    std::vector<HWND> rows = expectedRows();
+    ASSERT_NO_FATAL_FAILURE(bringToFront(rows[0]));
+
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    RECT frame = switcher().frame();
+    EXPECT_EQ(frame.bottom - frame.top, 2 * LARGE_ROW + 8);
+    EXPECT_TRUE(switcher().showsHighlightOn(1, 2));
+    releaseAlt();
+    expectForeground(rows[1]);
 }
 
 TEST_F(Switching, TabsShiftTabAndArrowsMoveTheHighlightWithWrapAround)

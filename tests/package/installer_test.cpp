@@ -243,7 +243,10 @@ TEST_F(Installer, TheInstalledVyrOpensOnACommandAndSavesAChangedSettingInItsFold
     ASSERT_TRUE(vyr->post(WM_SWITCH_CANCEL));
     EXPECT_TRUE(pumpUntil([&] { return IsWindowVisible(vyr->window()) == FALSE; }, SHOW_WAIT_MS));
 
-    // Tray icon, its first item (Options), small icons, OK.
+    // Tray icon, once drawn; its first item (Options), small icons, OK.
+    RECT icon = {TRAY_ICON.x - 8, TRAY_ICON.y - 8, TRAY_ICON.x + 8, TRAY_ICON.y + 8};
+    ASSERT_TRUE(pumpUntil([&] { return shellHasIcon(vyr->window()) && !captureSettled(icon).plain(); }, SHOW_WAIT_MS))
+        << "no icon in the notification area";
     ASSERT_TRUE(clickAt(TRAY_ICON, 3));
     HWND menu = NULL;
     ASSERT_TRUE(pumpUntil([&] { return (menu = visibleWindowOf(vyr->id(), "#32768")) != NULL; }, SHOW_WAIT_MS));
