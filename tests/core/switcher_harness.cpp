@@ -210,10 +210,11 @@ static ::testing::AssertionResult listInvariantsHold(int count)
     const SwitcherState& s = switcherState;
     bool open = s.painted == 1;
     int expected = -1;
-    wasOpen = wasOpen && countBefore > 0;
-    if (wasOpen && command == WM_SWITCH_FORWARD) {
+    // An open list whose find text matches nothing has no row to move to.
+    bool withRows = wasOpen && countBefore > 0;
+    if (withRows && command == WM_SWITCH_FORWARD) {
         expected = (cursorBefore + 1) % countBefore;
-    } else if (wasOpen && (command == WM_SWITCH_STEP_BACK || command == WM_SWITCH_BACKWARD)) {
+    } else if (withRows && (command == WM_SWITCH_STEP_BACK || command == WM_SWITCH_BACKWARD)) {
         expected = (cursorBefore + countBefore - 1) % countBefore;
     }
     if (expected >= 0 && (s.cursor != expected || s.previousCursor != cursorBefore)) {
