@@ -11,6 +11,9 @@
 #   VYR_SESSION_LOG_PIXELS (the session's DPI). Exit status: the command's.
 #   VYR_LOG_PIXELS=<dpi> (e.g. 144) gives the session a screen of that DPI, in a prefix of its own
 #   (build/wine/<prefix-name>-<dpi>dpi).
+#   VYR_SESSION_MONITORS=2 makes a desktop of two monitors instead of the virtual desktop: 1024x768
+#   at 0,0 (primary) and 800x600 at 1024,0, with no taskbar. Give it a prefix of its own: the
+#   prefix remembers which kind of desktop it was made for.
 set -euo pipefail
 
 own_display=0
@@ -29,6 +32,11 @@ fi
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 name=$1; shift
+monitors=${VYR_SESSION_MONITORS:-1}
+case $monitors in
+  1 | 2) ;;
+  *) echo "wine-session: VYR_SESSION_MONITORS is 1 or 2, not $monitors" >&2; exit 2 ;;
+esac
 
 # Re-enter in a PID namespace of our own: when its first process ends, the kernel ends every other.
 if [ -z "${VYR_SESSION_NAMESPACE:-}" ] && [ "$(id -u)" -eq 0 ] && command -v unshare >/dev/null &&
@@ -61,39 +69,58 @@ if ! flock -w 900 8; then
   exit 1
 fi
 
-xvfb_pid=
-display_file=
+# The X servers started here, innermost last, and the files they reported their displays in.
+x_pids=()
+display_files=()
 cleanup() {
   set +e
   wineserver -k >/dev/null 2>&1
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-  fi
-  [ -n "$display_file" ] && rm -f "$display_file"
+  local i
+  for ((i = ${#x_pids[@]} - 1; i >= 0; i--)); do
+    kill "${x_pids[i]}" 2>/dev/null
+    wait "${x_pids[i]}" 2>/dev/null
+  done
+  [ ${#display_files[@]} -gt 0 ] && rm -f "${display_files[@]}"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-if [ $own_display -eq 0 ] || [ -z "${DISPLAY:-}" ]; then
+# Starts an X server that writes its display number to descriptor 7 (-displayfd 7), waits for it and
+# makes it the DISPLAY. usage: start_x_server <name> <command> [args...]
+start_x_server() {
+  local server=$1 display_file
+  shift
   display_file=$(mktemp)
-  Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp -noreset 7>"$display_file" 8>&- 2>/dev/null &
-  xvfb_pid=$!
+  display_files+=("$display_file")
+  "$@" 7>"$display_file" 8>&- 2>/dev/null &
+  x_pids+=($!)
   for _ in $(seq 1 200); do
     grep -q '^[0-9][0-9]*$' "$display_file" 2>/dev/null && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
+    kill -0 "${x_pids[-1]}" 2>/dev/null || break
     sleep 0.05
   done
   if ! grep -q '^[0-9][0-9]*$' "$display_file"; then
-    echo "wine-session: Xvfb did not start" >&2
+    echo "wine-session: $server did not start" >&2
     exit 1
   fi
   export DISPLAY=":$(cat "$display_file")"
+}
+
+if [ $own_display -eq 0 ] || [ -z "${DISPLAY:-}" ]; then
+  start_x_server Xvfb Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp -noreset
+fi
+if [ "$monitors" = 2 ]; then
+  # Wine sees monitors through Xinerama, so the two heads are an Xephyr inside that display: Xvfb's
+  # own Xinerama puts every head at 0,0, RandR would show the heads as one monitor, and a Wine
+  # virtual desktop would hide them. Wine's 32-bit X11 driver needs the 32-bit libXinerama for it.
+  start_x_server Xephyr Xephyr -displayfd 7 +xinerama -extension RANDR -screen 1024x768 \
+    -screen 800x600 -nolisten tcp -noreset
 fi
 
 # The prefix's set-up, numbered and with its architecture: a prefix made by an older set-up or for
 # another architecture is made anew.
 setup_version=3
+[ "$monitors" = 2 ] && setup_version="$setup_version two-monitors"
 if [ $fresh -eq 1 ] || [ "$(cat "$prefix/.vyr-ready" 2>/dev/null)" != "$setup_version $WINEARCH" ]; then
   rm -rf "$prefix"
   wineboot -i >/dev/null 2>&1 8>&-
@@ -101,10 +128,12 @@ if [ $fresh -eq 1 ] || [ "$(cat "$prefix/.vyr-ready" 2>/dev/null)" != "$setup_ve
   # Managed=N: without a window manager every window close would otherwise wait about 2 s.
   # The virtual desktop gives every test the same 1024x768 screen, taskbar and notification area.
   reg_file=$prefix/drive_c/vyr-session.reg
+  desktop_keys=('[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="shell"' ''
+    '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"shell"="1024x768"' '')
+  [ "$monitors" = 2 ] && desktop_keys=()
   printf '%s\r\n' 'REGEDIT4' '' \
     '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
-    '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="shell"' '' \
-    '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"shell"="1024x768"' '' \
+    "${desktop_keys[@]}" \
     '[HKEY_CURRENT_USER\Control Panel\Desktop]' "\"LogPixels\"=dword:$(printf '%08x' "$log_pixels")" '' \
     >"$reg_file"
   wine regedit /S 'C:\vyr-session.reg' 8>&-
@@ -133,11 +162,13 @@ fi
 # pipes (CTest waits on them).
 wineserver -p 8>&-
 wine cmd.exe /c exit 8>&- >/dev/null 2>&1 </dev/null
-wine explorer.exe /desktop=shell,1024x768 8>&- >/dev/null 2>&1 </dev/null &
-for _ in $(seq 1 200); do
-  xdotool search --name '^shell - Wine desktop$' >/dev/null 2>&1 && break
-  sleep 0.05
-done
+if [ "$monitors" = 1 ]; then
+  wine explorer.exe /desktop=shell,1024x768 8>&- >/dev/null 2>&1 </dev/null &
+  for _ in $(seq 1 200); do
+    xdotool search --name '^shell - Wine desktop$' >/dev/null 2>&1 && break
+    sleep 0.05
+  done
+fi
 
 export VYR_WINE_SESSION=1 VYR_SESSION_LOG_PIXELS=$log_pixels
 set +e

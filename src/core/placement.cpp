@@ -5,6 +5,7 @@
 #include "core/dpi.h"
 #include "core/switcher.h"
 #include "core/switcher_metrics.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -28,16 +29,62 @@ long long roomForRows(int rowCount, const SwitcherMetrics& metrics, long long mo
     return room < 1 ? 1 : room;
 }
 
-} // namespace
-
-// The primary monitor, as the screen metrics give it.
-SwitcherMonitor switcherMonitor()
+// The primary monitor, as the screen metrics give it: where the list has always come up, and where
+// it comes up whenever the platform cannot tell the monitor asked for.
+SwitcherMonitor primaryMonitor()
 {
     SwitcherMonitor monitor;
     SetRect(&monitor.area, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     POINT origin = {0, 0};
     monitor.dpi = monitorDpi(MonitorFromPoint(origin, MONITOR_DEFAULTTOPRIMARY));
     return monitor;
+}
+
+// No monitor when the pointer's place cannot be read (another desktop has the input).
+HMONITOR monitorUnderPointer()
+{
+    POINT pointer;
+    if (!GetCursorPos(&pointer)) {
+        return NULL;
+    }
+    return MonitorFromPoint(pointer, MONITOR_DEFAULTTONEAREST);
+}
+
+// The desktop and the shell's desktop window span every monitor and say nothing about where the
+// user is looking: they count as no foreground window, and the pointer decides.
+HMONITOR monitorOfForegroundWindow()
+{
+    HWND foreground = GetForegroundWindow();
+    if (foreground == NULL || foreground == GetDesktopWindow() || foreground == GetShellWindow()) {
+        return monitorUnderPointer();
+    }
+    return MonitorFromWindow(foreground, MONITOR_DEFAULTTONEAREST);
+}
+
+} // namespace
+
+SwitcherMonitor switcherMonitor()
+{
+    HMONITOR monitor;
+    switch (settings.monitor) {
+    case MONITOR_FOREGROUND:
+        monitor = monitorOfForegroundWindow();
+        break;
+    case MONITOR_POINTER:
+        monitor = monitorUnderPointer();
+        break;
+    default:
+        return primaryMonitor();
+    }
+    MONITORINFO info;
+    info.cbSize = sizeof info;
+    if (monitor == NULL || !GetMonitorInfoA(monitor, &info)) {
+        return primaryMonitor();
+    }
+    SwitcherMonitor chosen;
+    chosen.area = info.rcMonitor;
+    chosen.dpi = monitorDpi(monitor);
+    return chosen;
 }
 
 void placeSwitcherOn(int rowCount, const SwitcherMonitor& monitor)

@@ -10,7 +10,9 @@ struct SwitcherMonitor {
     int dpi;
 };
 
-// The monitor the next list appears on.
+// The monitor the next list appears on, chosen anew at each opening as settings.monitor asks: the
+// primary (as Windows' own switcher), the one that holds the foreground window, or the one under the
+// pointer. Whatever the platform cannot tell gives the primary.
 SwitcherMonitor switcherMonitor();
 // Sizes and centres the switcher window on the monitor for rowCount rows (a list count, 0 to
 // SWITCH_LIST_MAX), shows it top-most and sets the view so that row cursor is shown; paints

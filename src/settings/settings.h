@@ -1,6 +1,7 @@
-// The Settings record: the three user settings, process-wide. Their users read a field at each use
-// and keep no copy, so a change made by the settings dialog acts from its next use. All three are 0
-// until start-up loads them; only the dialog's OK changes them afterwards. No value is ever
+// The Settings record: the user settings, process-wide. Their users read a field at each use and
+// keep no copy, so a change made by the settings dialog acts from its next use. All are 0 until
+// start-up loads them; only the dialog's OK changes the first three afterwards, and `monitor`, which
+// the dialog does not show, only a hand edit of the file and a restart. No value is ever
 // range-checked: whatever the file holds is used, and every user copes with any 32-bit value.
 #pragma once
 
@@ -8,6 +9,7 @@ struct Settings {
     int mouseSelect; // nonzero: hovering over a row moves the highlight
     int iconScale;   // exactly 1: 16-pixel icons; any other value: icons of 16 x iconScale pixels
     int listWidth;   // width of the switcher window in pixels
+    int monitor;     // where the list comes up: one of the MONITOR_ values; any other, the primary
 };
 
 extern Settings settings;
@@ -15,6 +17,12 @@ extern Settings settings;
 constexpr int DEFAULT_MOUSE_SELECT = 1;
 constexpr int DEFAULT_ICON_SCALE = 2;
 constexpr int DEFAULT_LIST_WIDTH = 300;
+
+// The values of `monitor`.
+constexpr int MONITOR_PRIMARY = 0;    // the primary monitor, as when the key is missing
+constexpr int MONITOR_FOREGROUND = 1; // the one that holds the foreground window at the opening
+constexpr int MONITOR_POINTER = 2;    // the one under the mouse pointer
+constexpr int DEFAULT_MONITOR = MONITOR_PRIMARY;
 
 // The windows the user never wants to switch to, from the [Exclude] section of the settings file:
 // three lists of names separated by semicolons. Read once at start-up; the settings dialog neither

@@ -14,6 +14,8 @@ const char ICON_SECTION[] = "Icon";
 const char SIZE_KEY[] = "Size";
 const char WINDOW_SECTION[] = "Window";
 const char WIDTH_KEY[] = "Width";
+const char MONITOR_KEY[] = "Monitor";
+
 const char EXCLUDE_SECTION[] = "Exclude";
 const char PROGRAMS_KEY[] = "Programs";
 const char CLASSES_KEY[] = "Classes";
@@ -85,6 +87,8 @@ void loadSettings()
     settings.mouseSelect = readSetting(MOUSE_SECTION, ENABLE_KEY, DEFAULT_MOUSE_SELECT, file);
     settings.iconScale = readSetting(ICON_SECTION, SIZE_KEY, DEFAULT_ICON_SCALE, file);
     settings.listWidth = readSetting(WINDOW_SECTION, WIDTH_KEY, DEFAULT_LIST_WIDTH, file);
+    settings.monitor = readSetting(WINDOW_SECTION, MONITOR_KEY, DEFAULT_MONITOR, file);
+
     readNameList(PROGRAMS_KEY, exclusions.programs, file);
     readNameList(CLASSES_KEY, exclusions.classes, file);
     readNameList(TITLES_KEY, exclusions.titles, file);
@@ -101,4 +105,6 @@ void saveSettings()
     writeSetting(MOUSE_SECTION, ENABLE_KEY, settings.mouseSelect, path);
     writeSetting(ICON_SECTION, SIZE_KEY, settings.iconScale, path);
     writeSetting(WINDOW_SECTION, WIDTH_KEY, settings.listWidth, path);
+    // Not the monitor: the dialog does not show it, so the record holds what the file held, and a
+    // file without the key keeps the three keys and six lines it has always had.
 }

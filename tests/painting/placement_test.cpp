@@ -16,24 +16,6 @@ namespace {
 using Placement = SwitcherWindowTest;
 using UncheckedSettings = SwitcherWindowTest;
 
-RECT windowRect()
-{
-    RECT rect;
-    GetWindowRect(switcherWindow, &rect);
-    return rect;
-}
-
-::testing::AssertionResult placedAt(int x, int y, int width, int height)
-{
-    RECT rect = windowRect();
-    if (rect.left == x && rect.top == y && rect.right - rect.left == width && rect.bottom - rect.top == height) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure() << "window at (" << rect.left << ", " << rect.top << ") "
-                                         << rect.right - rect.left << "x" << rect.bottom - rect.top
-                                         << ", expected (" << x << ", " << y << ") " << width << "x" << height;
-}
-
 TEST_F(Placement, FiveDefaultRowsComeUpCentredOnTheScreen)
 {
     ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 1024);

@@ -205,12 +205,31 @@ HICON makeIcon(COLORREF colour, int edge, char letter)
     return icon;
 }
 
+RECT windowRect()
+{
+    RECT rect;
+    GetWindowRect(switcherWindow, &rect);
+    return rect;
+}
+
+::testing::AssertionResult placedAt(int x, int y, int width, int height)
+{
+    RECT rect = windowRect();
+    if (rect.left == x && rect.top == y && rect.right - rect.left == width && rect.bottom - rect.top == height) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "window at (" << rect.left << ", " << rect.top << ") "
+                                         << rect.right - rect.left << "x" << rect.bottom - rect.top
+                                         << ", expected (" << x << ", " << y << ") " << width << "x" << height;
+}
+
 void SwitcherWindowTest::SetUp()
 {
     registerClasses();
     settings.mouseSelect = DEFAULT_MOUSE_SELECT;
     settings.iconScale = DEFAULT_ICON_SCALE;
     settings.listWidth = DEFAULT_LIST_WIDTH;
+    settings.monitor = DEFAULT_MONITOR;
     switcherState = SwitcherState{};
     switcherView = SwitcherView{};
     std::memset(switchList, 0, sizeof switchList);

@@ -36,6 +36,10 @@ private:
     std::vector<COLORREF> pixels_;
 };
 
+// The switcher window's rectangle on the screen, and whether it is exactly this one.
+RECT windowRect();
+::testing::AssertionResult placedAt(int x, int y, int width, int height);
+
 // A solid-coloured, opaque icon of the given edge, drawn with an optional letter in white.
 HICON makeIcon(COLORREF colour, int edge = 32, char letter = 0);
 

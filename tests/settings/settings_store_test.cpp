@@ -77,6 +77,28 @@ TEST_F(SettingsFile, HandEditedNumbersAndTextAreTakenAsThePlatformReadsThem)
               settings.listWidth);
 }
 
+TEST_F(SettingsFile, MonitorIsReadFromTheWindowSectionAsItStands)
+{
+    struct Case {
+        const char* text;
+        int monitor;
+    };
+    const Case cases[] = {
+        {"[Window]\r\nWidth=640\r\n", MONITOR_PRIMARY},
+        {"[Window]\r\nMonitor=1\r\n", MONITOR_FOREGROUND},
+        {"[wInDoW]\r\nMONITOR=2\r\n", MONITOR_POINTER},
+        {"[Window]\r\nMonitor=7\r\n", 7}, // the switcher takes it for the primary monitor
+        {"[Monitor]\r\nMonitor=2\r\n", MONITOR_PRIMARY},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        ScratchDirectory another;
+        settings.monitor = -99;
+        loadFrom(another, c.text);
+        EXPECT_EQ(c.monitor, settings.monitor);
+    }
+}
+
 // ---- The [Exclude] section ----------------------------------------------------------------------
 
 TEST_F(SettingsFile, TheExclusionListsAreReadAsWrittenAndNeverSaved)
@@ -129,6 +151,20 @@ TEST_F(SettingsFile, SaveIntoAnEmptyDirectoryWritesTheSixLinesInOrder)
     spoilRecord();
     loadSettings();
     EXPECT_TRUE(recordIs({0, 3, -20}));
+}
+
+TEST_F(SettingsFile, SaveLeavesTheMonitorAsTheFileHasIt)
+{
+    setRecord({1, 2, 300});
+    settings.monitor = MONITOR_POINTER;
+    saveSettings();
+    EXPECT_EQ(settingsLines({1, 2, 300}), fileLines(folder.settingsFile()));
+
+    ASSERT_TRUE(writeTextFile(folder.settingsFile(), "[Window]\r\nMonitor=1\r\nWidth=640\r\n"));
+    saveSettings();
+    Lines expected = settingsLines({1, 2, 300});
+    expected.push_back("Monitor=1");
+    EXPECT_EQ(sorted(expected), sortedFileLines(folder.settingsFile()));
 }
 
 TEST_F(SettingsFile, SaveWritesEveryKeyAndKeepsEverythingElse)
