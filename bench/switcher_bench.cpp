@@ -84,7 +84,7 @@ BOOL CALLBACK collectForFloor(HWND window, LPARAM parameter)
     DWORD_PTR icon = 0;
     SendMessageTimeoutA(window, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, FLOOR_ICON_TIMEOUT_MS, &icon);
     if (icon == 0) {
-        icon = GetClassLongA(window, GCL_HICON);
+        icon = GetClassLongPtrA(window, GCLP_HICON);
     }
     if (icon != 0) {
         list.windows[list.count++] = window;

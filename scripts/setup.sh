@@ -10,7 +10,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   googletest
   wine wine64 wine32:i386 fonts-wine fonts-ipafont-gothic
-  xvfb xserver-xephyr libxinerama1:i386 xdotool x11-utils imagemagick
+  xvfb xserver-xephyr libxinerama1 libxinerama1:i386 xdotool x11-utils imagemagick
   nsis zip unzip
   procps util-linux e2fsprogs
 )

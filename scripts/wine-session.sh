@@ -32,6 +32,9 @@ fi
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 name=$1; shift
+# shellcheck source=machine.sh
+. "$root/scripts/machine.sh"
+use_runnable_wine "$root"
 monitors=${VYR_SESSION_MONITORS:-1}
 case $monitors in
   1 | 2) ;;

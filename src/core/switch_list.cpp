@@ -58,15 +58,15 @@ static ULONGLONG millisecondsNow()
 }
 
 struct IconSource {
-    bool askWindow; // true: WM_GETICON with `kind`; false: GetClassLongA with `kind`
+    bool askWindow; // true: WM_GETICON with `kind`; false: the class icon `kind` (GetClassLongA)
     int kind;
 };
 
 // The first source that gives an icon wins. With 16-pixel icons the large icon is the fallback;
 // with any other icon scale the small one is never used.
 static const IconSource SMALL_ICON_SOURCES[] = {
-    {true, ICON_SMALL}, {false, GCL_HICONSM}, {true, ICON_BIG}, {false, GCL_HICON}};
-static const IconSource LARGE_ICON_SOURCES[] = {{true, ICON_BIG}, {false, GCL_HICON}};
+    {true, ICON_SMALL}, {false, GCLP_HICONSM}, {true, ICON_BIG}, {false, GCLP_HICON}};
+static const IconSource LARGE_ICON_SOURCES[] = {{true, ICON_BIG}, {false, GCLP_HICON}};
 
 static int iconSources(const IconSource** sources)
 {
@@ -215,7 +215,7 @@ static HICON chooseIcon(const Candidate& candidate)
     int sourceCount = iconSources(&sources);
     for (int i = 0; i < sourceCount; i++) {
         HICON icon = sources[i].askWindow ? candidate.answer[sources[i].kind]
-                                          : (HICON)(ULONG_PTR)GetClassLongA(candidate.window, sources[i].kind);
+                                          : (HICON)GetClassLongPtrA(candidate.window, sources[i].kind);
         if (icon != NULL) {
             return icon;
         }
@@ -246,7 +246,7 @@ BOOL CALLBACK collectWindow(HWND window, LPARAM)
     for (int i = 0; i < sourceCount; i++) {
         if (sources[i].askWindow) {
             askForIcon(index, sources[i].kind);
-        } else if (GetClassLongA(window, sources[i].kind) != 0) {
+        } else if (GetClassLongPtrA(window, sources[i].kind) != 0) {
             makeCertain(candidates[index]);
         }
     }

@@ -17,6 +17,27 @@ constexpr UINT FIXTURE_APP_ASK_REQUEST_LIBRARY = WM_APP + 6;     // mapped at th
 
 enum class Bitness { ThirtyTwo = 32, SixtyFour = 64 };
 
+// The tests are 32-bit code, like the Vyr.exe that ships, or, on a machine whose kernel runs no
+// 32-bit code, x64 code with every program they start (scripts/machine.sh). The x64 build has no
+// 32-bit applications to test with, and its Vyr places every request's hook itself, from its own
+// Vyr.dll: there is no companion.
+constexpr bool X64_TEST_BUILD = sizeof(void*) == 8;
+constexpr const char* NO_32_BIT_CODE = "the x64 test build has no 32-bit applications";
+constexpr const char* NO_COMPANION = "the x64 test build's Vyr places its hooks itself";
+
+// Whether this build can start applications of that bitness.
+inline bool canTestWith(Bitness bitness)
+{
+    return !X64_TEST_BUILD || bitness == Bitness::SixtyFour;
+}
+
+// The library that carries out a request in an application of that bitness, as SeenRequest names
+// it: Vyr.dll, or the companion's VyrHook64.dll.
+inline int requestLibraryFor(Bitness bitness)
+{
+    return X64_TEST_BUILD ? (int)Bitness::ThirtyTwo : (int)bitness;
+}
+
 // What the application's window procedure saw of the last set-foreground request.
 struct SeenRequest {
     int count;
