@@ -10,6 +10,7 @@
 
 #include "bench.h"
 #include "core/activation.h"
+#include "core/find.h"
 #include "core/painting.h"
 #include "core/switch_list.h"
 #include "core/switcher.h"
@@ -519,6 +520,87 @@ void measureCommits(Table& table, InProcessFixtures& fixtures)
                    " rounds"});
 }
 
+// ---- Acting from the list: a typed character, a Delete ---------------------------------------
+
+constexpr int LIST_ACTION_ROUNDS = 20;
+constexpr double LIST_ACTION_LIMIT = 2.0;
+
+// A full paint of the rows shown, with nothing else: the floor of a change of the rows.
+double timeFullPaint()
+{
+    return microsecondsTaken([] {
+        switcherState.rowsChanged = 1;
+        InvalidateRect(switcherWindow, NULL, TRUE);
+        UpdateWindow(switcherWindow);
+    });
+}
+
+// A window of this thread that is asked to close and stays, so that every round closes the same one.
+LRESULT CALLBACK stayingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE) {
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND makeStayingWindow()
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = stayingWindowProc;
+    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.hIcon = LoadIconA(NULL, (LPCSTR)IDI_APPLICATION);
+    windowClass.lpszClassName = "VyrBenchStaying";
+    RegisterClassA(&windowClass);
+    return CreateWindowExA(0, "VyrBenchStaying", "Window 0 - Stays", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40,
+                           300, 200, NULL, NULL, windowClass.hInstance, NULL);
+}
+
+// A character that every title holds, so that all 63 rows stay shown and are painted again; and a
+// Delete of the highlighted row among 63. Each from the command to the finished repaint.
+void measureListActions(Table& table)
+{
+    HWND staying = makeStayingWindow();
+    Series typed, typedAgain, deleted, typedFloor, deletedFloor;
+    for (int round = 0; round < LIST_ACTION_ROUNDS + WARM_UP_ROUNDS; round++) {
+        SetWindowPos(staying, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        command(WM_SWITCH_FORWARD);
+        bool counted = round >= WARM_UP_ROUNDS;
+        double paint = timeFullPaint();
+        double typing = microsecondsTaken([] { SendMessageA(switcherWindow, WM_SWITCH_FIND_CHAR, 'w', 0); });
+        double typingAgain = microsecondsTaken([] { SendMessageA(switcherWindow, WM_SWITCH_FIND_CHAR, 'i', 0); });
+        if (counted && switchEntryCount() == SWITCH_LIST_MAX) {
+            typed.add(typing);
+            typedAgain.add(typingAgain);
+            typedFloor.add(paint);
+        }
+        command(WM_SWITCH_FIND_BACKSPACE);
+        command(WM_SWITCH_FIND_BACKSPACE);
+        for (int i = 0; i < SWITCH_LIST_MAX && switchList[switcherState.cursor].window != staying; i++) {
+            command(WM_SWITCH_FORWARD);
+        }
+        double deleting = microsecondsTaken([] { command(WM_SWITCH_CLOSE_WINDOW); });
+        if (counted && switchEntryCount() == SWITCH_LIST_MAX - 1) {
+            deleted.add(deleting);
+            deletedFloor.add(timeFullPaint());
+        }
+        closeSwitcher();
+    }
+    DestroyWindow(staying);
+    if (typed.empty() || deleted.empty()) {
+        std::fprintf(stderr, "bench: the list actions found no list of 63 rows\n");
+        return;
+    }
+    table.add({"typed character, 63 rows", typedAgain.median(), "us", "full paint", typedFloor.median(),
+               "<= 2 x full paint", typedAgain.median() <= LIST_ACTION_LIMIT * typedFloor.median(),
+               "filter and paint; worst " + std::to_string((int)typedAgain.worst()) + " us"});
+    table.add({"first typed character, 63 rows", typed.median(), "us", "full paint", typedFloor.median(),
+               "<= 2 x full paint", typed.median() <= LIST_ACTION_LIMIT * typedFloor.median(),
+               "filter, placement with the find strip, paint; worst " + std::to_string((int)typed.worst()) + " us"});
+    table.add({"Delete, 63 rows", deleted.median(), "us", "full paint", deletedFloor.median(), "-", true,
+               "post, placement, paint of 62; worst " + std::to_string((int)deleted.worst()) + " us"});
+}
+
 } // namespace
 
 void benchSwitcher(Table& table, bool openingsOnly)
@@ -554,6 +636,7 @@ void benchSwitcher(Table& table, bool openingsOnly)
     }
     explainOpening(table, listable);
     measureSteps(table, fixtures, listable);
+    measureListActions(table);
 
     if (!addUnlistable(fixtures, DESKTOP_WINDOWS - SWITCH_LIST_MAX, listable.back())) {
         return;

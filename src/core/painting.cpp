@@ -7,6 +7,7 @@
 #include <climits>
 
 #include "core/dpi.h"
+#include "core/find.h"
 #include "core/switch_list.h"
 #include "core/switcher.h"
 #include "core/switcher_metrics.h"
@@ -18,6 +19,10 @@ constexpr int TITLE_BUFFER_SIZE = 1024;
 constexpr int TITLE_MAX_COUNT = TITLE_BUFFER_SIZE - 1;
 
 constexpr UINT ROW_TEXT_FORMAT = DT_SINGLELINE | DT_VCENTER | DT_PATH_ELLIPSIS;
+constexpr UINT FIND_TEXT_FORMAT = DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX;
+// The find strip's caret: a bar this wide, this far behind the text (at 96 DPI).
+constexpr int CARET_WIDTH = 1;
+constexpr int CARET_GAP = 1;
 
 // The settings reach the geometry unchecked, so it is computed in 64 bits (63 rows of the largest
 // icon fit easily) and only then brought into GDI's int coordinates. A value beyond them is held at
@@ -91,11 +96,55 @@ void paintMarker(HDC dc, Marker marker, const RECT& textRect, const SwitcherMetr
     SelectObject(dc, keptBrush);
 }
 
+// A find text that matches nothing leaves no rows, and so no highlight either.
 void paintHighlightedRow(HDC dc)
 {
+    if (findText[0] != '\0' && switchList[0].window == NULL) {
+        return;
+    }
     COLORREF keptColour = SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
     paintRow(dc, switcherState.cursor, GetSysColorBrush(COLOR_HIGHLIGHT));
     SetTextColor(dc, keptColour);
+}
+
+// The find strip under the rows shown, while there is a find text: a rule across the window, a
+// magnifying glass in the icon column and the text in the title column followed by a caret bar, as
+// in a search box. In the menu's colours and font, at the list's DPI.
+void paintFindStrip(HDC dc)
+{
+    SwitcherMetrics metrics = switcherMetrics();
+    int shownRows = switcherView.cut ? switcherView.visibleRows : switchEntryCount();
+    long long top = rowTop(switcherView.firstRow + shownRows, metrics) + metrics.bandTop;
+    long long size = metrics.iconSize;
+    long long right = metrics.width - metrics.textRightInset;
+    HPEN pen = CreatePen(PS_SOLID, 0, GetSysColor(COLOR_GRAYTEXT));
+    HGDIOBJ keptPen = SelectObject(dc, pen);
+    MoveToEx(dc, toCoordinate(metrics.bandLeft), toCoordinate(top), NULL);
+    LineTo(dc, toCoordinate(right), toCoordinate(top));
+    // The glass: a ring in the upper left of the icon's square and its handle towards the lower right.
+    long long ring = size / 2;
+    long long glassLeft = metrics.iconLeft + size / 8;
+    long long glassTop = top + metrics.iconTop + size / 8;
+    HGDIOBJ keptBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    Ellipse(dc, toCoordinate(glassLeft), toCoordinate(glassTop), toCoordinate(glassLeft + ring),
+            toCoordinate(glassTop + ring));
+    MoveToEx(dc, toCoordinate(glassLeft + ring * 6 / 7), toCoordinate(glassTop + ring * 6 / 7), NULL);
+    LineTo(dc, toCoordinate(glassLeft + ring * 3 / 2), toCoordinate(glassTop + ring * 3 / 2));
+    SelectObject(dc, keptBrush);
+    SelectObject(dc, keptPen);
+    DeleteObject(pen);
+
+    RECT textRect = {toCoordinate(size + metrics.textGap), toCoordinate(top + metrics.iconTop),
+                     toCoordinate(right), toCoordinate(top + metrics.iconTop + size)};
+    DrawTextA(dc, findText, lstrlenA(findText), &textRect, FIND_TEXT_FORMAT);
+    RECT measured = textRect;
+    DrawTextA(dc, findText, lstrlenA(findText), &measured, FIND_TEXT_FORMAT | DT_CALCRECT);
+    long long caretX = measured.right + scaledForDpi(CARET_GAP, metrics.dpi);
+    if (caretX < right) {
+        RECT caret = {toCoordinate(caretX), measured.top,
+                      toCoordinate(caretX + scaledForDpi(CARET_WIDTH, metrics.dpi)), measured.bottom};
+        FillRect(dc, &caret, GetSysColorBrush(COLOR_MENUTEXT));
+    }
 }
 
 // Every row but the highlighted one in the menu colours, the highlighted one last. The slot at
@@ -112,6 +161,9 @@ void paintAllRows(HDC dc)
         paintRow(dc, i, GetSysColorBrush(COLOR_MENU));
     }
     paintHighlightedRow(dc);
+    if (findText[0] != '\0') {
+        paintFindStrip(dc);
+    }
 }
 
 // The highlighted row and the one that lost the highlight; when the step scrolled the view, every
@@ -133,7 +185,7 @@ void paintChangedRows(HDC dc)
 
 void paintSwitcherWindow()
 {
-    bool fullPaint = switcherState.painted == 0;
+    bool fullPaint = switcherState.painted == 0 || switcherState.rowsChanged != 0;
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(switcherWindow, &paint);
     // Without a device context the full paint leaves the switcher unpainted, so that the next
@@ -155,6 +207,7 @@ void paintSwitcherWindow()
     switcherView.paintedFirstRow = switcherView.firstRow;
     if (fullPaint) {
         switcherState.painted = 1;
+        switcherState.rowsChanged = 0;
     }
 }
 

@@ -92,10 +92,11 @@ void placeSwitcherOn(int rowCount, const SwitcherMonitor& monitor)
     SwitcherMetrics metrics = measureSwitcher(monitor.dpi);
     long long monitorWidth = (long long)monitor.area.right - monitor.area.left;
     long long monitorHeight = (long long)monitor.area.bottom - monitor.area.top;
-    long long rows = roomForRows(rowCount, metrics, monitorHeight);
+    long long strip = findStripHeight(metrics);
+    long long rows = roomForRows(rowCount, metrics, monitorHeight - strip);
     setSwitcherView(metrics.dpi, rowCount, rows, switcherState.cursor);
     menuFontForDpi(metrics.dpi, &switcherView.rowFont);
-    long long height = rows * metrics.rowHeight + metrics.extraHeight;
+    long long height = rows * metrics.rowHeight + metrics.extraHeight + strip;
     // Both divisions truncate toward zero: a list wider than the monitor is centred on it and cut
     // at both sides alike.
     long long x = monitor.area.left + (monitorWidth - metrics.width) / 2;

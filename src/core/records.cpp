@@ -2,6 +2,7 @@
 // handles and message numbers; each record is written only by the code that owns it (see the
 // headers).
 #include "core/activation.h"
+#include "core/find.h"
 #include "core/switch_list.h"
 #include "core/switcher.h"
 
@@ -11,3 +12,5 @@ HWND switcherWindow;
 UINT taskbarCreatedMessage;
 UINT setForeMessage;
 ShellHandlers shellHandlers;
+SwitchEntry switchSnapshot[SWITCH_LIST_SLOTS];
+char findText[FIND_TEXT_SIZE];

@@ -3,6 +3,7 @@
 #include "core/switch_list.h"
 
 #include "core/cloaking.h"
+#include "core/exclusion.h"
 #include "settings/settings.h"
 
 // A window is listed when its style has at least one of these bits: a border, a caption, a system
@@ -107,7 +108,8 @@ void clearSwitchList()
 // The filter, in the order of its tests. A cloaked window is visible to the system but shown
 // nowhere (another virtual desktop, a suspended Store application), so it would be a row that
 // switches to nothing. GetParent names the owner of a popup, so owned popups (dialog boxes, for
-// instance) are left out; an owned window without WS_POPUP is not.
+// instance) are left out; an owned window without WS_POPUP is not. The user's exclusions come
+// last, so that their lookups are made only for windows that would be listed.
 static bool isListable(HWND window)
 {
     if (window == NULL || !IsWindowVisible(window) || isCloaked(window) || GetParent(window) != NULL) {
@@ -125,7 +127,7 @@ static bool isListable(HWND window)
     }
     RECT frame = {};
     GetWindowRect(window, &frame);
-    return frame.left != frame.right && frame.top != frame.bottom;
+    return frame.left != frame.right && frame.top != frame.bottom && !isExcluded(window, title);
 }
 
 static void makeCertain(Candidate& candidate)

@@ -5,6 +5,7 @@
 #include "core/switcher.h"
 
 #include "core/activation.h"
+#include "core/find.h"
 #include "core/held_messages.h"
 #include "core/painting.h"
 #include "core/switch_list.h"
@@ -21,6 +22,13 @@ constexpr int VALUE_TEXT_CHARS = 32;
 // True while a command or mouse handler runs. Messages for the switcher that arrive meanwhile (from
 // other threads, while the handler waits in a send) are held and run after it.
 static bool handlerRunning;
+
+// A handler that runs, or a message held for later, may be an opening: the keys typed meanwhile
+// belong to the list about to open.
+bool switcherOpenOrOpening()
+{
+    return switcherState.painted || handlerRunning || messagesHeld();
+}
 
 int pickInitialCursor()
 {
@@ -75,18 +83,6 @@ static void moveHighlightTo(int row)
     revealRow(row);
 }
 
-static void moveHighlightForward()
-{
-    int count = switchEntryCount();
-    moveHighlightTo(switcherState.cursor == count - 1 ? 0 : switcherState.cursor + 1);
-}
-
-static void moveHighlightBack()
-{
-    int count = switchEntryCount();
-    moveHighlightTo(switcherState.cursor == 0 ? count - 1 : switcherState.cursor - 1);
-}
-
 // Invalidated without erasing: the incremental paint redraws two rows and every other row keeps its
 // pixels. The paint is done at once, before the handler returns.
 static void repaintHighlight()
@@ -95,10 +91,77 @@ static void repaintHighlight()
     UpdateWindow(switcherWindow);
 }
 
+// A find text that matches nothing leaves the list without rows: there is nothing to move to.
+static void moveHighlightForward()
+{
+    int count = switchEntryCount();
+    if (count == 0) {
+        return;
+    }
+    moveHighlightTo(switcherState.cursor == count - 1 ? 0 : switcherState.cursor + 1);
+    repaintHighlight();
+}
+
+static void moveHighlightBack()
+{
+    int count = switchEntryCount();
+    if (count == 0) {
+        return;
+    }
+    moveHighlightTo(switcherState.cursor == 0 ? count - 1 : switcherState.cursor - 1);
+    repaintHighlight();
+}
+
+// What the switcher window was last placed for: its rows and whether the find strip was under them.
+static int placedRows;
+static bool placedWithFindText;
+
+static void placeForRows(int count)
+{
+    placedRows = count;
+    placedWithFindText = findText[0] != '\0';
+    placeSwitcherWindow(count);
+}
+
+// The rows shown changed while the switcher is open: it is placed again for them, as an opening
+// would place it for that many rows, and painted whole at once, its margins erased. A window already
+// placed for as many rows, with or without the find strip as now, keeps its place: a typed
+// character that leaves the count as it was costs the paint alone.
+static void showChangedRows(int highlightedRow)
+{
+    switcherState.cursor = highlightedRow;
+    switcherState.previousCursor = NO_ROW;
+    switcherState.rowsChanged = 1;
+    int count = switchEntryCount();
+    if (count != placedRows || placedWithFindText != (findText[0] != '\0')) {
+        placeForRows(count);
+    } else {
+        setSwitcherView(switcherView.dpi, count, switcherView.visibleRows, highlightedRow);
+    }
+    InvalidateRect(switcherWindow, NULL, TRUE);
+    UpdateWindow(switcherWindow);
+}
+
+// Every close: both tables and the find text emptied, so that the next opening fills anew.
+static void emptyLists()
+{
+    clearSwitchList();
+    forgetSnapshot();
+    switcherState.cursor = 0;
+    switcherState.rowsChanged = 0;
+}
+
+static void hideAndEmpty()
+{
+    ShowWindow(switcherWindow, SW_HIDE);
+    switcherState.painted = 0;
+    emptyLists();
+}
+
 // The full paint inside UpdateWindow sets painted: the switcher is open when this returns.
 static void showSwitcher(int count)
 {
-    placeSwitcherWindow(count);
+    placeForRows(count);
     UpdateWindow(switcherWindow);
 }
 
@@ -107,7 +170,6 @@ static void handleForward()
     switcherState.mouseDrag = 0;
     if (switcherState.painted) {
         moveHighlightForward();
-        repaintHighlight();
         return;
     }
     switcherState.mouseMoveCount = 0;
@@ -117,6 +179,7 @@ static void handleForward()
         clearSwitchList();
         return;
     }
+    takeSnapshot();
     switcherState.cursor = pickInitialCursor();
     showSwitcher(count);
 }
@@ -127,7 +190,6 @@ static void handleStepBack()
         return;
     }
     moveHighlightBack();
-    repaintHighlight();
 }
 
 // Opening this way leaves mouseDrag and mouseMoveCount as they were.
@@ -142,12 +204,14 @@ static void handleBackward()
         clearSwitchList();
         return;
     }
+    takeSnapshot();
     switcherState.cursor = count - 1;
     switcherState.previousCursor = NO_ROW;
     showSwitcher(count);
 }
 
-// Hidden and marked closed before the activation, which may wait on another application.
+// Hidden and marked closed before the activation, which may wait on another application. A find
+// text that matches nothing leaves no row to activate: the commit only closes.
 static void handleCommit()
 {
     if (!switcherState.painted) {
@@ -155,17 +219,65 @@ static void handleCommit()
     }
     ShowWindow(switcherWindow, SW_HIDE);
     switcherState.painted = 0;
-    activateWindow(switchList[switcherState.cursor].window);
-    clearSwitchList();
-    switcherState.cursor = 0;
+    if (switchEntryCount() > 0) {
+        activateWindow(switchList[switcherState.cursor].window);
+    }
+    emptyLists();
 }
 
 static void handleCancel()
 {
-    ShowWindow(switcherWindow, SW_HIDE);
-    switcherState.painted = 0;
-    clearSwitchList();
-    switcherState.cursor = 0;
+    hideAndEmpty();
+}
+
+// Asks the row's window to close as the taskbar's Close does, posted so that nothing waits for the
+// application; one that asks "save changes?" stays, and is listed again at the next opening. Its
+// row leaves at once and the highlight keeps its index, or takes the last row. Fewer than 2 windows
+// left close the switcher, as an opening with fewer than 2 would not show it; with a find text a
+// single matching row, or none, is a find like any other and stays shown.
+static void closeRowWindow(int row)
+{
+    HWND window = switchList[row].window;
+    // A refused post with the window still there (an elevated window, out of reach of a program
+    // that is not) closes nothing: the row stays rather than pretend.
+    if (!PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0) && IsWindow(window)) {
+        return;
+    }
+    dropFromSnapshot(window);
+    if (snapshotCount() < 2) {
+        hideAndEmpty();
+        return;
+    }
+    int shown = showMatches();
+    showChangedRows(row < shown ? row : (shown > 0 ? shown - 1 : 0));
+}
+
+static void handleCloseWindow()
+{
+    if (switcherState.painted && isEntryRow(switcherState.cursor)) {
+        closeRowWindow(switcherState.cursor);
+    }
+}
+
+// The text changed: the matching entries are shown, the first of them highlighted.
+static void showFindResult()
+{
+    showMatches();
+    showChangedRows(0);
+}
+
+static void handleFindCharacter(WPARAM character)
+{
+    if (switcherState.painted && isFindCharacter(character) && appendToFindText((char)character)) {
+        showFindResult();
+    }
+}
+
+static void handleFindBackspace()
+{
+    if (switcherState.painted && removeLastFromFindText()) {
+        showFindResult();
+    }
 }
 
 static void handleShowValue(WPARAM value)
@@ -224,10 +336,16 @@ static void handleLeftButtonUp(int y)
         switcherState.cursor = row;
         activateWindowDirectly(switchList[row].window);
     }
-    ShowWindow(switcherWindow, SW_HIDE);
-    clearSwitchList();
-    switcherState.cursor = 0;
-    switcherState.painted = 0;
+    hideAndEmpty();
+}
+
+// The release, not the press, closes: a double click's second press comes as another message.
+static void handleMiddleButtonUp(int y)
+{
+    int row = hitTestRow(y);
+    if (switcherState.painted && isEntryRow(row)) {
+        closeRowWindow(row);
+    }
 }
 
 // The wheel scrolls the rows of a long list; the highlight stays on its entry, shown or not, and the
@@ -273,6 +391,18 @@ static void runHandler(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_LBUTTONUP:
         handleLeftButtonUp(y);
+        break;
+    case WM_MBUTTONUP:
+        handleMiddleButtonUp(y);
+        break;
+    case WM_SWITCH_CLOSE_WINDOW:
+        handleCloseWindow();
+        break;
+    case WM_SWITCH_FIND_CHAR:
+        handleFindCharacter(wParam);
+        break;
+    case WM_SWITCH_FIND_BACKSPACE:
+        handleFindBackspace();
         break;
     case WM_MOUSEWHEEL:
         handleMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
@@ -338,12 +468,18 @@ LRESULT CALLBACK switcherWindowProc(HWND window, UINT message, WPARAM wParam, LP
     case WM_SWITCH_BACKWARD:
     case WM_SWITCH_CANCEL:
     case WM_SWITCH_SHOW_VALUE:
+    case WM_SWITCH_CLOSE_WINDOW:
+    case WM_SWITCH_FIND_CHAR:
+    case WM_SWITCH_FIND_BACKSPACE:
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
+    case WM_MBUTTONUP:
     case WM_MOUSEWHEEL:
         runOrHold(message, wParam, lParam);
         return 0;
+    case WM_SWITCH_IS_OPEN:
+        return switcherOpenOrOpening();
     // The window is placed for its monitor's DPI at each opening, so it does not take the size
     // that the system suggests when it moves onto a monitor of another DPI. A change of the DPI
     // while a list is open shows from the next opening: a list lives for a moment.

@@ -10,6 +10,7 @@ struct SwitcherState {
     int painted;        // 1 exactly while the switcher is open; set only by the full paint
     int mouseDrag;      // 1: a press on another row made mouse moves follow the pointer
     int mouseMoveCount; // mouse moves counted since the last reset; a move acts from the sixth on
+    int rowsChanged;    // 1: the rows shown changed while open (a find, a close); the next paint draws all
 };
 
 extern SwitcherState switcherState;
@@ -36,6 +37,9 @@ extern ShellHandlers shellHandlers;
 
 LRESULT CALLBACK switcherWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The answer to WM_SWITCH_IS_OPEN: the switcher is open, or a command that may open it is being
+// handled or waits to be.
+bool switcherOpenOrOpening();
 // The entry to highlight when WM_SWITCH_FORWARD opens the switcher, after the fill.
 int pickInitialCursor();
 // The row under client y (the high word of a mouse message's lParam), or -1 for none. Not checked

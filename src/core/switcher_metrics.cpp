@@ -1,6 +1,7 @@
 // The switcher's lengths at a DPI, and the part of a long list that the window shows.
 #include "core/switcher_metrics.h"
 
+#include "core/find.h"
 #include "settings/settings.h"
 
 SwitcherView switcherView;
@@ -130,4 +131,9 @@ bool scrollViewByWheel(int delta)
     SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &linesPerNotch, 0);
     int rowsPerNotch = linesPerNotch > (UINT)switcherView.visibleRows ? switcherView.visibleRows : (int)linesPerNotch;
     return notches != 0 && scrollView(-notches * rowsPerNotch);
+}
+
+long long findStripHeight(const SwitcherMetrics& metrics)
+{
+    return findText[0] != '\0' ? metrics.rowHeight : 0;
 }

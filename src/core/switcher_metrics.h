@@ -34,6 +34,8 @@ struct SwitcherMetrics {
 
 // The metrics for this DPI, from the settings as they are now.
 SwitcherMetrics measureSwitcher(int dpi);
+// The find strip under the rows: one row high while a find text is typed, else nothing.
+long long findStripHeight(const SwitcherMetrics& metrics);
 
 // Which part of the list the window shows, set when the window is placed for an opening.
 struct SwitcherView {

@@ -1,4 +1,4 @@
-// What passes between Vyr.exe and its keyboard hook library, Vyr.dll: the six commands that the
+// What passes between Vyr.exe and its keyboard hook library, Vyr.dll: the commands that the
 // library delivers to the switcher window, the name under which the set-foreground request is
 // registered, and the library's two entry points. Both modules include this header.
 #pragma once
@@ -6,15 +6,30 @@
 #include <windows.h>
 
 // Commands delivered to the switcher window. wParam and lParam carry nothing, except for
-// WM_SWITCH_SHOW_VALUE, whose wParam is the value shown.
+// WM_SWITCH_SHOW_VALUE, whose wParam is the value shown, and WM_SWITCH_FIND_CHAR, whose wParam is the
+// character typed.
 constexpr UINT WM_SWITCH_FORWARD = 0x0800;
 constexpr UINT WM_SWITCH_COMMIT = 0x0801;
 constexpr UINT WM_SWITCH_STEP_BACK = 0x0802;
 constexpr UINT WM_SWITCH_BACKWARD = 0x0803;
 constexpr UINT WM_SWITCH_CANCEL = 0x0804;
 constexpr UINT WM_SWITCH_SHOW_VALUE = 0x0805;
+// Open only: close the highlighted window (Delete). Its row leaves the list at once.
+constexpr UINT WM_SWITCH_CLOSE_WINDOW = 0x0806;
+// Open only: add wParam to the find text, one of 'A'-'Z', 'a'-'z', '0'-'9' or ' '; any other
+// value is ignored. The list then shows the entries whose title holds the text, ignoring ASCII case.
+constexpr UINT WM_SWITCH_FIND_CHAR = 0x0807;
+// Open only: take the last character off the find text (Backspace).
+constexpr UINT WM_SWITCH_FIND_BACKSPACE = 0x0808;
 constexpr UINT WM_SWITCH_FIRST = WM_SWITCH_FORWARD;
-constexpr UINT WM_SWITCH_LAST = WM_SWITCH_SHOW_VALUE;
+constexpr UINT WM_SWITCH_LAST = WM_SWITCH_FIND_BACKSPACE;
+
+// Not a command but a question, sent by the library from the switcher window's own thread (where
+// its low-level hook runs, so the send is a plain call that cannot wait): nonzero while a switch is
+// open or being opened. The keys that only mean something to an open list (the find keys, Delete,
+// Enter) are taken from the application only then, and a list kept open without keys held ends for
+// the library when the program has closed it (a click, the last window closed).
+constexpr UINT WM_SWITCH_IS_OPEN = 0x0809;
 
 // RegisterWindowMessageA of this name gives the set-foreground request's number, the same in every
 // process. The request is SendMessage(foreground window, number, window to activate, number).

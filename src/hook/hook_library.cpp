@@ -1,9 +1,13 @@
 // Vyr.dll, the keyboard hook library.
 //
 // A low-level keyboard hook, installed by SetHook in the program's own thread, turns Alt+Tab strokes
-// into the six commands and posts them to the switcher window. Posting, never sending: the callback
+// into the commands and posts them to the switcher window. Posting, never sending: the callback
 // runs in the program's thread, and a low-level hook that keeps the system waiting is removed
-// silently, so the callback does nothing that can wait.
+// silently, so the callback does nothing that can wait. (The one send, WM_SWITCH_IS_OPEN, goes to a
+// window of this very thread: a plain call of its window procedure, which only reads its state.)
+//
+// A switch held with Alt ends with Alt's release. One opened with Ctrl+Alt+Tab is kept open: it
+// outlives the keys and ends with Enter, Esc, or when the program closes the list itself.
 //
 // The set-foreground request is carried out by a hook of its own, placed on the foreground window's
 // thread only while a request is under way (request_hook.cpp); between requests the library is
@@ -34,18 +38,59 @@ static volatile DWORD sharedOwnerThread SHARED_ACROSS_PROCESSES = 0;
 #pragma comment(linker, "/SECTION:.shared,RWS")
 #endif
 
-// MENU_BREAKER_KEY, injected when a switch begins, stands between the Alt press and the Alt release,
-// so the focused application does not take the release as "open the menu bar".
+// MENU_BREAKER_KEY, injected when a switch begins (and once behind every later press of Alt in a
+// kept-open switch), stands between the Alt press and the Alt release, so the focused application
+// does not take the release as "open the menu bar".
 
 // Per process.
 HINSTANCE libraryInstance;
 static HHOOK keyboardHook;
 static BOOL switching;          // an Alt+Tab switch is under way in this thread's hook
+static BOOL keptOpen;           // ...opened or stepped with Ctrl+Alt+Tab: Alt's release ends nothing
+static BOOL openingPosted;      // a command that opens the list is posted; the program has not said "open"
+static BOOL menuBroken;         // the menu breaker stands behind the present press of Alt
 static BYTE swallowedKeys[32];  // one bit per virtual key whose key-down was swallowed
 
+// Modifier keys whose press this hook saw and whose release it has not seen yet, one bit per
+// virtual key (the left and right ones, as strokes name them).
+static BYTE pressedModifiers[32];
+
+static BOOL isModifierKey(DWORD virtualKey)
+{
+    return (virtualKey >= VK_LSHIFT && virtualKey <= VK_RMENU) || virtualKey == VK_SHIFT ||
+           virtualKey == VK_CONTROL || virtualKey == VK_MENU;
+}
+
+static BOOL seenPressed(DWORD virtualKey)
+{
+    return (pressedModifiers[virtualKey >> 3] & (1u << (virtualKey & 7))) != 0;
+}
+
+static void notePressed(DWORD virtualKey, BOOL released)
+{
+    BYTE bit = (BYTE)(1u << (virtualKey & 7));
+    pressedModifiers[virtualKey >> 3] = (BYTE)(released ? pressedModifiers[virtualKey >> 3] & ~bit
+                                                        : pressedModifiers[virtualKey >> 3] | bit);
+}
+
+// A modifier counts as down when the system says so or when this hook saw it pressed and not yet
+// released: under Wine the asynchronous state of a thread that takes no keyboard input itself can
+// lag behind the strokes that its own low-level hook has already seen.
 static BOOL isDown(int virtualKey)
 {
-    return (GetAsyncKeyState(virtualKey) & 0x8000) != 0;
+    if ((GetAsyncKeyState(virtualKey) & 0x8000) != 0 || seenPressed((DWORD)virtualKey)) {
+        return TRUE;
+    }
+    switch (virtualKey) {
+    case VK_SHIFT:
+        return seenPressed(VK_LSHIFT) || seenPressed(VK_RSHIFT);
+    case VK_CONTROL:
+        return seenPressed(VK_LCONTROL) || seenPressed(VK_RCONTROL);
+    case VK_MENU:
+        return seenPressed(VK_LMENU) || seenPressed(VK_RMENU);
+    default:
+        return FALSE;
+    }
 }
 
 // The asynchronous key state still shows the keys as they stood before the stroke under inspection;
@@ -71,9 +116,9 @@ static BOOL otherAltHeld(DWORD releasedKey)
     return FALSE;
 }
 
-static void deliver(UINT command)
+static void deliver(UINT command, WPARAM parameter = 0)
 {
-    PostMessageA(sharedCommandWindow, command, 0, 0);
+    PostMessageA(sharedCommandWindow, command, parameter, 0);
 }
 
 static void markSwallowed(DWORD virtualKey)
@@ -105,14 +150,38 @@ static void injectMenuBreaker(void)
     SendInput(2, strokes, sizeof(INPUT));
 }
 
-static void endSwitch(UINT command)
+static void forgetSwitch(void)
 {
     switching = FALSE;
+    keptOpen = FALSE;
+    openingPosted = FALSE;
+}
+
+static void endSwitch(UINT command)
+{
+    forgetSwitch();
     deliver(command);
 }
 
-// The key-down strokes that a switch turns into commands. Returns the command, or 0 for a key that
-// means nothing to the switch.
+// Whether the program's list is open or on its way. It says so itself; a command that opens it may
+// still wait in this thread's queue, unseen by the program, and then the list counts as opening as
+// long as posted messages wait there. A command window of another thread (never the program's) is
+// asked nothing that could wait: its visibility answers.
+static BOOL listOpen(void)
+{
+    HWND window = sharedCommandWindow;
+    if (GetWindowThreadProcessId(window, NULL) != GetCurrentThreadId()) {
+        return IsWindowVisible(window);
+    }
+    if (SendMessageA(window, WM_SWITCH_IS_OPEN, 0, 0) != 0) {
+        openingPosted = FALSE;
+        return TRUE;
+    }
+    return openingPosted && (HIWORD(GetQueueStatus(QS_POSTMESSAGE)) & QS_POSTMESSAGE) != 0;
+}
+
+// The key-down strokes that move or end any switch. Returns the command, or 0 for a key that means
+// nothing to the switch.
 static UINT commandWhileSwitching(DWORD virtualKey)
 {
     switch (virtualKey) {
@@ -124,23 +193,68 @@ static UINT commandWhileSwitching(DWORD virtualKey)
     case VK_DOWN:
     case VK_RIGHT:
         return WM_SWITCH_FORWARD;
+    case VK_TAB: // without Alt: a held switch has ended before, so only a kept-open one gets here
+        return isDown(VK_SHIFT) ? WM_SWITCH_BACKWARD : WM_SWITCH_FORWARD;
     default:
         return 0;
     }
 }
 
+// The find character of a letter, digit or space, taken by virtual key so that every Latin layout
+// types the same; 0 for any other key. Letters come in the case that Shift gives them.
+static char findCharacter(DWORD virtualKey)
+{
+    if (virtualKey >= 'A' && virtualKey <= 'Z') {
+        return (char)(isDown(VK_SHIFT) ? virtualKey : virtualKey - 'A' + 'a');
+    }
+    if (virtualKey >= '0' && virtualKey <= '9') {
+        return (char)virtualKey;
+    }
+    if (virtualKey >= VK_NUMPAD0 && virtualKey <= VK_NUMPAD9) {
+        return (char)(virtualKey - VK_NUMPAD0 + '0');
+    }
+    return virtualKey == VK_SPACE ? ' ' : 0;
+}
+
+// The keys that act only on an open list: they are taken from the application only while the list
+// is open. Returns the command (its character in *character), or 0.
+static UINT listCommand(DWORD virtualKey, char* character)
+{
+    *character = findCharacter(virtualKey);
+    if (*character != 0) {
+        return WM_SWITCH_FIND_CHAR;
+    }
+    switch (virtualKey) {
+    case VK_BACK:
+        return WM_SWITCH_FIND_BACKSPACE;
+    case VK_DELETE:
+        return WM_SWITCH_CLOSE_WINDOW;
+    case VK_RETURN:
+        return WM_SWITCH_COMMIT;
+    default:
+        return 0;
+    }
+}
+
+static BOOL swallowCommand(DWORD virtualKey, UINT command, char character)
+{
+    if (command == WM_SWITCH_CANCEL || command == WM_SWITCH_COMMIT) {
+        forgetSwitch();
+    }
+    deliver(command, (WPARAM)(BYTE)character);
+    markSwallowed(virtualKey);
+    return TRUE;
+}
+
 // Decides about one stroke; TRUE swallows it. Modifier strokes always pass: swallowing the release
 // of Alt or Shift would leave the key stuck down for every application.
-static BOOL handleStroke(const KBDLLHOOKSTRUCT* key)
+static BOOL decideStroke(const KBDLLHOOKSTRUCT* key, DWORD virtualKey, BOOL released)
 {
-    if (key->dwExtraInfo == VYR_INJECTED_MARK) {
-        return FALSE;
-    }
-    DWORD virtualKey = key->vkCode & 0xFF;
-    BOOL released = (key->flags & LLKHF_UP) != 0;
-
     if (isAltKey(virtualKey)) {
-        if (released && switching && !otherAltHeld(virtualKey)) {
+        if (!released && !isDown(VK_MENU)) {
+            menuBroken = FALSE; // a new press, not a repeat
+        }
+        if (released && switching && !keptOpen && !otherAltHeld(virtualKey)) {
             endSwitch(WM_SWITCH_COMMIT);
         }
         return FALSE;
@@ -148,15 +262,27 @@ static BOOL handleStroke(const KBDLLHOOKSTRUCT* key)
     if (released) {
         return takeSwallowed(virtualKey);
     }
-    // A switch whose Alt release never reached us (a secure desktop took it, say) has ended: commit
-    // it as Windows would, and treat this stroke as the ordinary key it is.
-    if (switching && !altHeld(key)) {
+    // A held switch whose Alt release never reached us (a secure desktop took it, say) has ended:
+    // commit it as Windows would, and treat this stroke as the ordinary key it is. A kept-open
+    // switch whose list the program has closed (a click, the last window closed) has ended too.
+    if (switching && !keptOpen && !altHeld(key)) {
         endSwitch(WM_SWITCH_COMMIT);
+    }
+    if (switching && keptOpen && !listOpen()) {
+        forgetSwitch();
     }
     if (virtualKey == VK_TAB && altHeld(key)) {
         if (!switching) {
             switching = TRUE;
+            openingPosted = TRUE;
+        }
+        // Once behind each press of Alt: a kept-open switch sees Alt pressed and released again.
+        if (!menuBroken) {
+            menuBroken = TRUE;
             injectMenuBreaker();
+        }
+        if (isDown(VK_CONTROL)) {
+            keptOpen = TRUE;
         }
         deliver(isDown(VK_SHIFT) ? WM_SWITCH_BACKWARD : WM_SWITCH_FORWARD);
         markSwallowed(virtualKey);
@@ -166,15 +292,31 @@ static BOOL handleStroke(const KBDLLHOOKSTRUCT* key)
         return FALSE;
     }
     UINT command = commandWhileSwitching(virtualKey);
-    if (command == 0) {
+    if (command != 0) {
+        return swallowCommand(virtualKey, command, 0);
+    }
+    char character;
+    command = listCommand(virtualKey, &character);
+    if (command == 0 || !listOpen()) {
         return FALSE;
     }
-    if (command == WM_SWITCH_CANCEL) {
-        switching = FALSE;
+    return swallowCommand(virtualKey, command, character);
+}
+
+static BOOL handleStroke(const KBDLLHOOKSTRUCT* key)
+{
+    if (key->dwExtraInfo == VYR_INJECTED_MARK) {
+        return FALSE;
     }
-    deliver(command);
-    markSwallowed(virtualKey);
-    return TRUE;
+    DWORD virtualKey = key->vkCode & 0xFF;
+    BOOL released = (key->flags & LLKHF_UP) != 0;
+    // The decision sees the modifiers as they stood before this stroke, as the system's
+    // asynchronous state does; a modifier's own stroke asks only about the other keys.
+    BOOL swallow = decideStroke(key, virtualKey, released);
+    if (isModifierKey(virtualKey)) {
+        notePressed(virtualKey, released);
+    }
+    return swallow;
 }
 
 static LRESULT CALLBACK keyboardProc(int code, WPARAM message, LPARAM data)
@@ -193,8 +335,11 @@ static void removeHooks(void)
         keyboardHook = NULL;
     }
     UnhookRequestThread();
-    switching = FALSE;
+    forgetSwitch();
     for (BYTE& bits : swallowedKeys) {
+        bits = 0;
+    }
+    for (BYTE& bits : pressedModifiers) {
         bits = 0;
     }
 }

@@ -2,3 +2,4 @@
 
 // Zero until start-up loads the file.
 Settings settings;
+Exclusions exclusions;

@@ -23,3 +23,16 @@ constexpr int MONITOR_PRIMARY = 0;    // the primary monitor, as when the key is
 constexpr int MONITOR_FOREGROUND = 1; // the one that holds the foreground window at the opening
 constexpr int MONITOR_POINTER = 2;    // the one under the mouse pointer
 constexpr int DEFAULT_MONITOR = MONITOR_PRIMARY;
+
+// The windows the user never wants to switch to, from the [Exclude] section of the settings file:
+// three lists of names separated by semicolons. Read once at start-up; the settings dialog neither
+// shows nor writes them, and nothing checks them. An empty list excludes nothing.
+constexpr int EXCLUSION_LIST_SIZE = 1024; // each list, terminating zero included
+
+struct Exclusions {
+    char programs[EXCLUSION_LIST_SIZE]; // executable file names ("notepad.exe"), matched ignoring case
+    char classes[EXCLUSION_LIST_SIZE];  // window class names, matched exactly
+    char titles[EXCLUSION_LIST_SIZE];   // parts of titles, matched ignoring ASCII case
+};
+
+extern Exclusions exclusions;

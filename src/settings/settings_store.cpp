@@ -16,6 +16,12 @@ const char WINDOW_SECTION[] = "Window";
 const char WIDTH_KEY[] = "Width";
 const char MONITOR_KEY[] = "Monitor";
 
+const char EXCLUDE_SECTION[] = "Exclude";
+const char PROGRAMS_KEY[] = "Programs";
+const char CLASSES_KEY[] = "Classes";
+const char TITLES_KEY[] = "Titles";
+const char NAME_SEPARATOR = ';';
+
 // file is null when no trustworthy path could be made: the key then reads as missing.
 int readSetting(const char* section, const char* key, int defaultValue, const char* file)
 {
@@ -24,6 +30,22 @@ int readSetting(const char* section, const char* key, int defaultValue, const ch
     }
     // The platform reads an unsigned 32-bit value; the field keeps its bits as a signed one.
     return static_cast<int>(GetPrivateProfileIntA(section, key, defaultValue, file));
+}
+
+// Reads a list of names. A value longer than the buffer arrives cut short, and its last name cut
+// too would exclude windows the user never named ("note" for "notepad.exe"): the cut name is
+// dropped, whole names before it stay.
+void readNameList(const char* key, char (&list)[EXCLUSION_LIST_SIZE], const char* file)
+{
+    list[0] = '\0';
+    if (file == nullptr) {
+        return;
+    }
+    DWORD length = GetPrivateProfileStringA(EXCLUDE_SECTION, key, "", list, EXCLUSION_LIST_SIZE, file);
+    if (length + 1 >= static_cast<DWORD>(EXCLUSION_LIST_SIZE)) {
+        char* lastSeparator = std::strrchr(list, NAME_SEPARATOR);
+        *(lastSeparator != nullptr ? lastSeparator : list) = '\0';
+    }
 }
 
 void writeSetting(const char* section, const char* key, int value, const char* file)
@@ -66,6 +88,10 @@ void loadSettings()
     settings.iconScale = readSetting(ICON_SECTION, SIZE_KEY, DEFAULT_ICON_SCALE, file);
     settings.listWidth = readSetting(WINDOW_SECTION, WIDTH_KEY, DEFAULT_LIST_WIDTH, file);
     settings.monitor = readSetting(WINDOW_SECTION, MONITOR_KEY, DEFAULT_MONITOR, file);
+
+    readNameList(PROGRAMS_KEY, exclusions.programs, file);
+    readNameList(CLASSES_KEY, exclusions.classes, file);
+    readNameList(TITLES_KEY, exclusions.titles, file);
 }
 
 void saveSettings()

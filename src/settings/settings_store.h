@@ -18,7 +18,8 @@ constexpr int SETTING_TEXT_SIZE = 32;
 bool settingsFilePath(char (&path)[SETTINGS_PATH_SIZE]);
 
 // Fills the Settings record from the file ("Enable" in [Mouse], "Size" in [Icon], "Width" and
-// "Monitor" in [Window]), each missing key (or a missing file) giving its default. Writes nothing.
+// "Monitor" in [Window]), each missing key (or a missing file) giving its default, and the
+// Exclusions from its [Exclude] section (empty when missing). Writes nothing.
 void loadSettings();
 
 // Writes the three fields that the dialog shows to the file as "%d" text, one write per key; the

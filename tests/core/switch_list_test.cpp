@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstring>
+#include <string>
 #include <vector>
 
+#include "core/exclusion.h"
 #include "core/switcher_harness.h"
 #include "settings/settings.h"
 #include "support/dwm_stand_in.h"
@@ -246,6 +249,53 @@ TEST_F(WindowList, LateAnswersOfAHungApplicationAreIgnored)
     clearSwitchList();
     fillSwitchList();
     EXPECT_EQ(listed(), (std::vector<HWND>{first, late, last}));
+}
+
+// The user's exclusions: a window matching a name of any list is not listed; the blanks around a
+// name and empty names do not count.
+TEST_F(WindowList, ExcludedProgramsClassesAndTitlesAreNotListed)
+{
+    char image[MAX_PATH] = "";
+    GetModuleFileNameA(NULL, image, MAX_PATH);
+    std::string program = std::strrchr(image, '\\') + 1;
+    for (char& c : program) {
+        c = (char)toupper((unsigned char)c);
+    }
+    struct Case {
+        const char* name;
+        const char* programs;
+        const char* classes;
+        const char* titles;
+        bool mailListed, notesListed;
+    };
+    std::string programs = " other.exe ; " + program + ";";
+    for (const Case& c : {Case{"nothing", "", "", "", true, true},
+                          Case{"program, any case", programs.c_str(), "", "", false, false},
+                          Case{"another program", "other.exe", "", "", true, true},
+                          Case{"class, exactly", "", "Vyr Test Notes;x", "", true, false},
+                          Case{"class in another case", "", "vyr test notes", "", true, true},
+                          Case{"title part, ASCII case ignored", "", "", ";;  INBOX ; ", false, true},
+                          Case{"empty names only", "", " ; ;", " ;; ", true, true}}) {
+        lstrcpynA(exclusions.programs, c.programs, EXCLUSION_LIST_SIZE);
+        lstrcpynA(exclusions.classes, c.classes, EXCLUSION_LIST_SIZE);
+        lstrcpynA(exclusions.titles, c.titles, EXCLUSION_LIST_SIZE);
+        TestWindow mail = makeWindow("Inbox - Mail");
+        TestWindow notes = makeWindow("Notes").className("Vyr Test Notes");
+        fillSwitchList();
+        std::vector<HWND> windows = listed();
+        auto has = [&](HWND w) { return std::find(windows.begin(), windows.end(), w) != windows.end(); };
+        EXPECT_EQ(has(mail), c.mailListed) << c.name;
+        EXPECT_EQ(has(notes), c.notesListed) << c.name;
+        clearSwitchList();
+    }
+}
+
+TEST(FindText, ContainsIgnoresTheCaseOfAsciiLettersOnly)
+{
+    EXPECT_TRUE(containsIgnoringAsciiCase("Start Page - Browser", "page - b"));
+    EXPECT_TRUE(containsIgnoringAsciiCase("anything", ""));
+    EXPECT_FALSE(containsIgnoringAsciiCase("Page", "pages"));
+    EXPECT_FALSE(containsIgnoringAsciiCase("\xC9t\xE9", "\xE9t\xE9"));
 }
 
 } // namespace

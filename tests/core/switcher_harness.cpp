@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/activation.h"
+#include "core/find.h"
 #include "core/painting.h"
 #include "core/switcher_metrics.h"
 #include "hook/hook_contract.h"
@@ -52,6 +53,8 @@ void SwitcherTest::SetUp()
     switcherState = SwitcherState{};
     switcherView = SwitcherView{}; // as at start: no list placed yet
     std::memset(switchList, 0, sizeof switchList);
+    forgetSnapshot();
+    exclusions = Exclusions{};
     createSwitcherWindow();
     ASSERT_NE(switcherWindow, (HWND)NULL);
     SetCursorPos(POINTER_PARK_X, POINTER_PARK_Y);
@@ -177,14 +180,21 @@ static ::testing::AssertionResult listInvariantsHold(int count)
     }
     const SwitcherState& s = switcherState;
     bool shown = IsWindowVisible(switcherWindow) != FALSE;
+    // The rows shown are the snapshot's entries that match the find text; with none typed, all of
+    // them. At least 2 windows stay in the snapshot while open; a find may show fewer rows, even none.
+    int snapshot = snapshotCount();
+    bool typed = findText[0] != '\0';
     if (s.painted == 0) {
-        if (shown || count != 0 || s.cursor != 0) {
+        if (shown || count != 0 || s.cursor != 0 || snapshot != 0 || typed) {
             return ::testing::AssertionFailure() << "closed, yet shown " << shown << ", count " << count
-                                                 << ", cursor " << s.cursor;
+                                                 << ", cursor " << s.cursor << ", snapshot " << snapshot
+                                                 << ", find text \"" << findText << "\"";
         }
     } else if (s.painted == 1) {
-        if (!shown || count < 2 || s.cursor < 0 || s.cursor >= count || s.previousCursor < NO_ROW ||
-            s.previousCursor >= count) {
+        bool rowsFit = typed ? count <= snapshot : count == snapshot;
+        bool cursorFits = count == 0 ? s.cursor == 0 : s.cursor >= 0 && s.cursor < count;
+        if (!shown || snapshot < 2 || !rowsFit || !cursorFits || s.previousCursor < NO_ROW ||
+            s.previousCursor >= (count > 0 ? count : 1)) {
             return ::testing::AssertionFailure() << "open, yet shown " << shown << ", count " << count
                                                  << ", cursor " << s.cursor << ", previous "
                                                  << s.previousCursor;
@@ -200,10 +210,11 @@ static ::testing::AssertionResult listInvariantsHold(int count)
     const SwitcherState& s = switcherState;
     bool open = s.painted == 1;
     int expected = -1;
-    wasOpen = wasOpen && countBefore > 0;
-    if (wasOpen && command == WM_SWITCH_FORWARD) {
+    // An open list whose find text matches nothing has no row to move to.
+    bool withRows = wasOpen && countBefore > 0;
+    if (withRows && command == WM_SWITCH_FORWARD) {
         expected = (cursorBefore + 1) % countBefore;
-    } else if (wasOpen && (command == WM_SWITCH_STEP_BACK || command == WM_SWITCH_BACKWARD)) {
+    } else if (withRows && (command == WM_SWITCH_STEP_BACK || command == WM_SWITCH_BACKWARD)) {
         expected = (cursorBefore + countBefore - 1) % countBefore;
     }
     if (expected >= 0 && (s.cursor != expected || s.previousCursor != cursorBefore)) {

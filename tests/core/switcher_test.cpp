@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "core/activation.h"
+#include "core/find.h"
 #include "core/held_messages.h"
 #include "core/painting.h"
 #include "core/switcher_metrics.h"
@@ -30,6 +31,18 @@ protected:
         EXPECT_EQ(listed(), std::vector<HWND>(order));
         EXPECT_TRUE(isOpen());
         return switcherState.cursor;
+    }
+
+    // Types the keys as the find commands: a character each, '\b' for Backspace.
+    static void type(const char* keys)
+    {
+        for (const char* key = keys; *key != '\0'; key++) {
+            if (*key == '\b') {
+                send(WM_SWITCH_FIND_BACKSPACE);
+            } else {
+                send(WM_SWITCH_FIND_CHAR, (WPARAM)(BYTE)*key);
+            }
+        }
     }
 
     // Moves the highlight forward onto the window.
@@ -519,6 +532,128 @@ TEST_F(Switcher, ACommandSentWhileTheCommitWaitsRunsAfterIt)
     EXPECT_EQ(requested.received(setForeMessage).size(), 1u);
     EXPECT_TRUE(isOpen()) << "the held forward opened the switcher again";
     EXPECT_EQ(switchEntryCount(), 3);
+    EXPECT_TRUE(switcherInvariantsHold());
+}
+
+// --- Finding by typing and closing from the list
+
+TEST_F(Switcher, TypingShowsTheMatchingEntriesInStackingOrderWithTheFirstHighlighted)
+{
+    TestWindow notes = makeWindow("Notes - Editor");
+    TestWindow shell = makeWindow("Terminal");
+    TestWindow code = makeWindow("main.cpp - EDITOR");
+    TestWindow page = makeWindow("Start page - Browser");
+    openOn({notes, shell, code, page}, notes);
+    ForegroundVacancy vacancy;
+
+    struct Step {
+        const char* keys;
+        std::vector<HWND> rows;
+    };
+    for (const Step& step : {Step{"e", {notes, shell, code, page}}, Step{"Dit", {notes, code}},
+                             Step{"or", {notes, code}}, Step{"-", {notes, code}}, // not a find key
+                             Step{"x", {}}, Step{"\b\b\b\b\b\b", {notes, shell, code, page}},
+                             Step{"\b\b", {notes, shell, code, page}}, Step{"PAGE", {page}}}) {
+        type(step.keys);
+        EXPECT_EQ(listed(), step.rows) << "after \"" << step.keys << "\", find text \"" << findText << "\"";
+        EXPECT_EQ(switcherState.cursor, 0);
+        EXPECT_TRUE(switcherInvariantsHold());
+    }
+    send(WM_SWITCH_COMMIT);
+    pumpPendingMessages();
+    EXPECT_EQ(GetForegroundWindow(), page.handle());
+    EXPECT_TRUE(switcherInvariantsHold()) << "the close forgets the find text";
+}
+
+TEST_F(Switcher, TheFindTextHoldsAtMostThirtyOneCharacters)
+{
+    TestWindow alpha = makeWindow("aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa");
+    TestWindow beta = makeWindow("Beta");
+    openOn({alpha, beta}, beta);
+    type("aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa");
+    EXPECT_EQ(lstrlenA(findText), FIND_TEXT_MAX);
+    EXPECT_EQ(listed(), std::vector<HWND>({alpha}));
+}
+
+TEST_F(Switcher, WithNothingMatchingStepsDoNothingAndACommitOnlyCloses)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    openOn({alpha, beta}, alpha);
+    ForegroundVacancy vacancy;
+    type("zz");
+    ASSERT_EQ(switchEntryCount(), 0);
+    for (UINT command : {WM_SWITCH_FORWARD, WM_SWITCH_STEP_BACK, WM_SWITCH_BACKWARD, WM_SWITCH_CLOSE_WINDOW}) {
+        send(command);
+        EXPECT_TRUE(isOpen());
+        EXPECT_TRUE(switcherInvariantsHold());
+    }
+    send(WM_SWITCH_COMMIT);
+    pumpPendingMessages();
+    EXPECT_FALSE(isOpen());
+    EXPECT_EQ(GetForegroundWindow(), (HWND)NULL);
+}
+
+TEST_F(Switcher, FindKeysDoNothingWhileClosed)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    type("al\b");
+    send(WM_SWITCH_CLOSE_WINDOW);
+    EXPECT_EQ(findText[0], '\0');
+    EXPECT_TRUE(switcherInvariantsHold());
+    EXPECT_TRUE(alpha.received(WM_SYSCOMMAND).empty());
+    EXPECT_EQ(send(WM_SWITCH_IS_OPEN), 0);
+}
+
+// Delete closes the highlighted window, a middle click the window of the row under the pointer; the
+// highlight keeps its index, or takes the last row; below 2 windows the switcher closes.
+TEST_F(Switcher, ClosingAWindowTakesItsRowOutAndKeepsTheHighlightsIndex)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    TestWindow gamma = makeWindow("Gamma");
+    TestWindow delta = makeWindow("Delta");
+    ASSERT_EQ(openOn({alpha, beta, gamma, delta}, alpha), 1);
+    RECT before = {};
+    GetWindowRect(switcherWindow, &before);
+
+    send(WM_SWITCH_CLOSE_WINDOW);
+    pumpPendingMessages();
+    EXPECT_EQ(listed(), std::vector<HWND>({alpha, gamma, delta}));
+    EXPECT_EQ(switcherState.cursor, 1);
+    ASSERT_EQ(beta.received(WM_SYSCOMMAND).size(), 1u);
+    EXPECT_EQ(beta.received(WM_SYSCOMMAND)[0].wParam & 0xFFF0, (WPARAM)SC_CLOSE);
+    EXPECT_FALSE(IsWindow(beta)) << "the window closed";
+    RECT after = {};
+    GetWindowRect(switcherWindow, &after);
+    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top - 36) << "one row less";
+    EXPECT_LE(abs((after.top + after.bottom) - (before.top + before.bottom)), 1) << "around the same centre";
+
+    mouse(WM_MBUTTONUP, rowMiddle(2));
+    pumpPendingMessages();
+    EXPECT_EQ(listed(), std::vector<HWND>({alpha, gamma}));
+    EXPECT_EQ(switcherState.cursor, 1) << "the highlight stays at its index";
+    send(WM_SWITCH_FORWARD);
+    send(WM_SWITCH_CLOSE_WINDOW);
+    EXPECT_EQ(listed(), std::vector<HWND>()) << "one window left: the switcher closes";
+    EXPECT_FALSE(isOpen());
+    EXPECT_TRUE(switcherInvariantsHold());
+}
+
+TEST_F(Switcher, ClosingTheLastRowMovesTheHighlightToTheNewLastRow)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    TestWindow gamma = makeWindow("Gamma");
+    ASSERT_EQ(openOn({alpha, beta, gamma}, alpha), 1);
+    send(WM_SWITCH_FORWARD);
+    send(WM_SWITCH_CLOSE_WINDOW);
+    pumpPendingMessages();
+    EXPECT_EQ(listed(), std::vector<HWND>({alpha, beta}));
+    EXPECT_EQ(switcherState.cursor, 1);
+    EXPECT_EQ(switcherState.previousCursor, NO_ROW);
+    EXPECT_TRUE(gamma.received(WM_SYSCOMMAND).size() == 1);
     EXPECT_TRUE(switcherInvariantsHold());
 }
 

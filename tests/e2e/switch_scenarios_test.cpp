@@ -336,4 +336,143 @@ TEST_F(Switching, AHungApplicationNeitherDelaysTheListNorStopsTheSwitch)
     EXPECT_TRUE(fixtures.release(hung));
 }
 
+// --- Acting from the list: closing, finding by typing, the list kept open, exclusions
+
+// The rows a shown list holds, read from its height: 8 pixels of frame and margin, and one row more
+// for the find strip while a text is typed.
+int rowsShown(const RECT& frame, bool findStrip = false)
+{
+    return (frame.bottom - frame.top - 8) / LARGE_ROW - (findStrip ? 1 : 0);
+}
+
+bool noKeyDown()
+{
+    for (int key = 1; key < 0xFF; key++) {
+        if (GetAsyncKeyState(key) & 0x8000) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST_F(Switching, DeleteAndAMiddleClickCloseWindowsAndTheListShrinksAroundTheRest)
+{
+    ASSERT_NO_FATAL_FAILURE(startVyr());
+    addSampleWindows();
+    addWindow(FixturePlan("Inbox - Mail").icon(Icons::Browser).onThread(4));
+    std::vector<HWND> rows = expectedRows();
+    ASSERT_NO_FATAL_FAILURE(bringToFront(rows[0]));
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    SwitcherOnScreen list = switcher();
+    ASSERT_TRUE(list.showsHighlightOn(1, 4));
+    POINT centre = centreOf(list.frame());
+
+    ASSERT_TRUE(act("key Delete"));
+    EXPECT_TRUE(pumpUntil([&] { return !IsWindow(rows[1]) && rowsShown(list.frame()) == 3; }, SHOW_WAIT_MS))
+        << "the highlighted window closed and its row left";
+    EXPECT_TRUE(list.showsHighlightOn(1, 3)) << "the highlight keeps its index";
+    EXPECT_LE(abs(centreOf(list.frame()).y - centre.y), 1) << "the list keeps its centre";
+
+    ASSERT_TRUE(clickAt(list.rowMiddle(2), 2));
+    EXPECT_TRUE(pumpUntil([&] { return !IsWindow(rows[3]) && rowsShown(list.frame()) == 2; }, SHOW_WAIT_MS))
+        << "the middle click closed the row's window";
+    EXPECT_TRUE(list.showsHighlightOn(1, 2));
+    releaseAlt();
+    expectForeground(rows[2]);
+    EXPECT_TRUE(IsWindow(rows[0]) && IsWindow(rows[2]));
+    EXPECT_TRUE(noKeyDown());
+}
+
+TEST_F(Switching, TypingFindsAWindowAndNoLetterReachesTheApplicationBehind)
+{
+    std::unique_ptr<EditorProcess> editor;
+    ASSERT_NO_FATAL_FAILURE(startBehindEditor(&editor, "draft.txt - Notepad"));
+    std::vector<HWND> rows = expectedRows();
+    HWND terminal = rows[std::find_if(rows.begin(), rows.end(), [](HWND w) {
+        char title[64] = "";
+        GetWindowTextA(w, title, sizeof title);
+        return std::string(title) == "Terminal";
+    }) - rows.begin()];
+
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    SwitcherOnScreen list = switcher();
+    ASSERT_TRUE(act("key t E r m"));
+    EXPECT_TRUE(pumpUntil([&] { return rowsShown(list.frame(), true) == 1; }, SHOW_WAIT_MS)) << "only Terminal";
+    EXPECT_TRUE(list.showsHighlightOn(0, 1));
+    EXPECT_NE(savePicture("switcher-find", grown(list.frame(), 12)), "");
+    ASSERT_TRUE(act("key x"));
+    EXPECT_TRUE(pumpUntil([&] { return rowsShown(list.frame(), true) == 0; }, SHOW_WAIT_MS)) << "nothing matches";
+    EXPECT_TRUE(list.shown());
+    EXPECT_NE(savePicture("switcher-find-nothing", grown(list.frame(), 12)), "");
+    ASSERT_TRUE(act("key BackSpace key BackSpace key BackSpace key BackSpace key BackSpace"));
+    EXPECT_TRUE(pumpUntil([&] { return rowsShown(list.frame()) == SAMPLE_ROWS; }, SHOW_WAIT_MS))
+        << "no text: every row again, and no find strip";
+    ASSERT_TRUE(act("key m i n a l"));
+    EXPECT_TRUE(pumpUntil([&] { return rowsShown(list.frame(), true) == 1; }, SHOW_WAIT_MS)) << "\"minal\"";
+    releaseAlt();
+
+    expectForeground(terminal);
+    EXPECT_EQ(editor->typedText(), "") << "a letter typed during the switch reached the editor";
+    EXPECT_FALSE(editor->inMenuMode());
+    EXPECT_TRUE(noKeyDown());
+}
+
+TEST_F(Switching, CtrlAltTabKeepsTheListOpenUntilEnterOrEscape)
+{
+    ASSERT_NO_FATAL_FAILURE(startVyr());
+    addSampleWindows();
+    std::vector<HWND> rows = expectedRows();
+    ASSERT_NO_FATAL_FAILURE(bringToFront(rows[0]));
+    SwitcherOnScreen list = switcher();
+
+    ASSERT_TRUE(act("keydown ctrl keydown alt key Tab keyup alt keyup ctrl"));
+    ASSERT_TRUE(list.showsHighlightOn(1, SAMPLE_ROWS)) << "open, with no key held";
+    pressAndExpectHighlight("key Tab", 2);
+    pressAndExpectHighlight("key shift+Tab key Up", 0);
+    pressAndExpectHighlight("key alt+Tab", 1);
+    EXPECT_TRUE(list.shown()) << "Alt's release does not end a kept-open list";
+    ASSERT_TRUE(act("key Return"));
+    expectForeground(rows[1]);
+
+    rows = expectedRows();
+    ASSERT_TRUE(giveKeyboardFocus(rows[0]));
+    ASSERT_TRUE(act("keydown ctrl keydown alt key Tab keyup alt keyup ctrl"));
+    ASSERT_TRUE(list.showsHighlightOn(1, SAMPLE_ROWS));
+    ASSERT_TRUE(act("key Escape"));
+    expectForeground(rows[0]);
+    EXPECT_EQ(expectedRows(), rows) << "no window was raised";
+    EXPECT_TRUE(noKeyDown());
+}
+
+TEST_F(Switching, ExcludedProgramsClassesAndTitlesAreLeftOut)
+{
+    struct Case {
+        const char* ini;
+        int rows; // 0: the list does not open
+    };
+    for (const Case& c : {Case{"[Exclude]\nTitles=nothing here;SECRET\n", SAMPLE_ROWS},
+                          Case{"[Exclude]\nClasses=VyrE2eVault\n", SAMPLE_ROWS},
+                          Case{"[Exclude]\nClasses=vyre2evault\nPrograms=other.exe\n", SAMPLE_ROWS + 1},
+                          Case{"[Exclude]\nPrograms=notepad.exe; VYR.exe\n", 0}}) {
+        SCOPED_TRACE(c.ini);
+        ASSERT_NO_FATAL_FAILURE(startVyr(c.ini));
+        HWND front = addSampleWindows()[0];
+        addWindow(FixturePlan("Secret notes - Vault").icon(Icons::Editor).className("VyrE2eVault").onThread(4));
+        ASSERT_NO_FATAL_FAILURE(bringToFront(front));
+        if (c.rows == 0) {
+            ASSERT_TRUE(act("keydown alt key Tab"));
+            EXPECT_FALSE(pumpUntil([&] { return switcher().shown(); }, 1000)) << "every window is Vyr.exe's";
+        } else {
+            ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+            EXPECT_EQ(rowsShown(switcher().frame()), c.rows);
+            ASSERT_TRUE(act("key Escape"));
+        }
+        releaseAlt();
+        expectForeground(front);
+        fixtures.destroyAll();
+        fixtures.detach();
+        vyr.reset();
+    }
+}
+
 } // namespace

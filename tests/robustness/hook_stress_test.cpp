@@ -1,6 +1,7 @@
 // The hook library under a storm of real keystrokes (X input from xdotool on the Wine desktop): a
-// thousand random sequences of Alt and Shift held and released, Tab, Esc and the arrows, typed as
-// fast as the X server takes them. The command window must receive exactly the commands that the
+// thousand random sequences of Alt and Shift held and released, Tab, Ctrl+Tab, Esc, the arrows and
+// the keys of an open list (a letter, Delete, Backspace, Enter), typed as fast as the X server
+// takes them. The command window must receive exactly the commands that the
 // sequences mean, in order, and afterwards no modifier may be left down. A failure names the seed;
 // VYR_HOOK_SEED replays it.
 #include <gtest/gtest.h>
@@ -22,8 +23,11 @@ constexpr unsigned DEFAULT_SEED = 7;
 constexpr DWORD BURST_WAIT_MS = 30000;
 const char FOCUS_TITLE[] = "Vyr hook stress";
 
-enum Key { ALT, SHIFT, TAB, ESCAPE, UP, DOWN, LEFT, RIGHT };
-const char* const X_NAMES[] = {"Alt_L", "Shift_L", "Tab", "Escape", "Up", "Down", "Left", "Right"};
+enum Key { ALT, SHIFT, TAB, ESCAPE, UP, DOWN, LEFT, RIGHT, CTRL_TAB, LETTER, DEL, BACKSPACE, RETURN };
+// Ctrl is only ever held around one Tab: held longer it could meet Alt and BackSpace, which an X
+// server may take as the request to end itself.
+const char* const X_NAMES[] = {"Alt_L", "Shift_L", "Tab", "Escape", "Up", "Down", "Left", "Right",
+                               "ctrl+Tab", "a", "Delete", "BackSpace", "Return"};
 
 struct Stroke {
     Key key;
@@ -31,17 +35,18 @@ struct Stroke {
 };
 
 // What the sequences mean, by the library's contract: while Alt is held, Tab opens a switch or
-// moves forward (backward with Shift); during a switch the arrows move, Esc cancels and the release
-// of Alt commits. Nothing else gives a command.
+// moves forward (backward with Shift), and with Ctrl it keeps the switch open; during a switch the
+// arrows move, Esc cancels, the list's keys act (the command window always says the list is open),
+// and the release of Alt commits a switch that is not kept open, as Enter commits any. Without Alt a
+// kept-open switch takes Tab too. Nothing else gives a command.
 class SwitchModel {
 public:
     void apply(const Stroke& stroke, std::vector<UINT>& commands)
     {
         if (stroke.key == ALT) {
             altDown_ = stroke.how == Stroke::PRESS;
-            if (!altDown_ && switching_) {
-                commands.push_back(WM_SWITCH_COMMIT);
-                switching_ = false;
+            if (!altDown_ && switching_ && !keptOpen_) {
+                end(WM_SWITCH_COMMIT, commands);
             }
             return;
         }
@@ -49,23 +54,42 @@ public:
             shiftDown_ = stroke.how == Stroke::PRESS;
             return;
         }
-        if (stroke.key == TAB && altDown_) {
+        bool tab = stroke.key == TAB || stroke.key == CTRL_TAB;
+        if (tab && (altDown_ || keptOpen_)) {
             switching_ = true;
+            keptOpen_ = keptOpen_ || (stroke.key == CTRL_TAB && altDown_);
             commands.push_back(shiftDown_ ? WM_SWITCH_BACKWARD : WM_SWITCH_FORWARD);
-        } else if (switching_ && stroke.key == ESCAPE) {
-            commands.push_back(WM_SWITCH_CANCEL);
-            switching_ = false;
-        } else if (switching_ && (stroke.key == UP || stroke.key == LEFT)) {
+        } else if (!switching_) {
+            return;
+        } else if (stroke.key == ESCAPE) {
+            end(WM_SWITCH_CANCEL, commands);
+        } else if (stroke.key == RETURN) {
+            end(WM_SWITCH_COMMIT, commands);
+        } else if (stroke.key == UP || stroke.key == LEFT) {
             commands.push_back(WM_SWITCH_STEP_BACK);
-        } else if (switching_ && (stroke.key == DOWN || stroke.key == RIGHT)) {
+        } else if (stroke.key == DOWN || stroke.key == RIGHT) {
             commands.push_back(WM_SWITCH_FORWARD);
+        } else if (stroke.key == LETTER) {
+            commands.push_back(WM_SWITCH_FIND_CHAR);
+        } else if (stroke.key == DEL) {
+            commands.push_back(WM_SWITCH_CLOSE_WINDOW);
+        } else if (stroke.key == BACKSPACE) {
+            commands.push_back(WM_SWITCH_FIND_BACKSPACE);
         }
     }
 
 private:
+    void end(UINT command, std::vector<UINT>& commands)
+    {
+        commands.push_back(command);
+        switching_ = false;
+        keptOpen_ = false;
+    }
+
     bool altDown_ = false;
     bool shiftDown_ = false;
     bool switching_ = false;
+    bool keptOpen_ = false;
 };
 
 // One sequence: a few random strokes, mostly with Alt held, ending with every modifier released.
@@ -86,12 +110,14 @@ std::vector<Stroke> randomSequence(std::mt19937& random)
         } else if (pick == 1) {
             shift = !shift;
             strokes.push_back({SHIFT, shift ? Stroke::PRESS : Stroke::RELEASE});
-        } else if (pick <= 5) {
-            strokes.push_back({TAB, Stroke::TAP});
-        } else if (pick == 6) {
+        } else if (pick <= 4) {
+            strokes.push_back({random() % 4 == 0 ? CTRL_TAB : TAB, Stroke::TAP});
+        } else if (pick == 5) {
             strokes.push_back({ESCAPE, Stroke::TAP});
-        } else {
+        } else if (pick == 6) {
             strokes.push_back({(Key)(UP + random() % 4), Stroke::TAP});
+        } else {
+            strokes.push_back({(Key)(LETTER + random() % 4), Stroke::TAP});
         }
     }
     if (shift) {
@@ -122,6 +148,9 @@ LRESULT CALLBACK commandWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     if (message >= WM_SWITCH_FIRST && message <= WM_SWITCH_LAST) {
         received.push_back(message);
         return 0;
+    }
+    if (message == WM_SWITCH_IS_OPEN) {
+        return TRUE;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -157,7 +186,8 @@ HWND makeWindow(const char* className, WNDPROC procedure, HWND parent, DWORD sty
 
 bool modifierDown()
 {
-    for (int key : {VK_MENU, VK_LMENU, VK_RMENU, VK_SHIFT, VK_LSHIFT, VK_RSHIFT}) {
+    for (int key : {VK_MENU, VK_LMENU, VK_RMENU, VK_SHIFT, VK_LSHIFT, VK_RSHIFT, VK_CONTROL, VK_LCONTROL,
+                    VK_RCONTROL, (int)'A', VK_DELETE, VK_BACK, VK_RETURN, VK_TAB}) {
         if (GetAsyncKeyState(key) & 0x8000) {
             return true;
         }

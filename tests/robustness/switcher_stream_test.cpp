@@ -1,8 +1,9 @@
 // The switcher among windows that come and go: the real switcher window of this process (the
 // switcher harness) and fixture windows on eight fixture threads of this process, which are
-// created, destroyed, closed, retitled and briefly hung between the commands and mouse messages of
-// a long seeded random stream. After every step the switcher's invariants hold; at the end the
-// process holds no more handles than before. A failure names the seed; VYR_STREAM_SEED replays it.
+// created, destroyed, closed, retitled and briefly hung between the commands (the find keys and
+// closes from the list among them) and mouse messages of a long seeded random stream. After every
+// step the switcher's invariants hold; at the end the process holds no more handles than before. A
+// failure names the seed; VYR_STREAM_SEED replays it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -37,11 +38,15 @@ enum Step {
     FORWARD, STEP_BACK, BACKWARD, COMMIT, CANCEL,
     MOUSE_MOVE, BUTTON_DOWN, BUTTON_UP,
     CREATE, DESTROY, CLOSE, RETITLE, HANG, CHANGE_SETTINGS, PUMP,
+    FIND_CHAR, FIND_BACKSPACE, CLOSE_FROM_LIST, MIDDLE_UP,
 };
 const UINT COMMANDS[] = {WM_SWITCH_FORWARD, WM_SWITCH_STEP_BACK, WM_SWITCH_BACKWARD, WM_SWITCH_COMMIT, WM_SWITCH_CANCEL};
 const UINT MOUSE_MESSAGES[] = {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP};
 // How often each step comes, in the order of Step.
-const std::vector<double> STEP_WEIGHTS = {18, 8, 8, 7, 5, 16, 5, 4, 5, 3, 2, 3, 1, 2, 3};
+const std::vector<double> STEP_WEIGHTS = {18, 8, 8, 7, 5, 16, 5, 4, 5, 3, 2, 3, 1, 2, 3, 6, 3, 1, 1};
+// What the find keys type: the letters and digits of the fixtures' titles, a space, and now and then
+// a character that the hook library never delivers.
+const char FIND_TYPED[] = "aptin 1234Re#";
 
 unsigned streamSeed()
 {
@@ -216,6 +221,18 @@ protected:
             break;
         case PUMP:
             pumpUntil([] { return false; }, 5);
+            break;
+        case FIND_CHAR:
+            send(WM_SWITCH_FIND_CHAR, (WPARAM)(BYTE)FIND_TYPED[random() % (sizeof FIND_TYPED - 1)]);
+            break;
+        case FIND_BACKSPACE:
+            send(WM_SWITCH_FIND_BACKSPACE);
+            break;
+        case CLOSE_FROM_LIST:
+            send(WM_SWITCH_CLOSE_WINDOW);
+            break;
+        case MIDDLE_UP:
+            mouse(WM_MBUTTONUP);
             break;
         }
         pumpPendingMessages();

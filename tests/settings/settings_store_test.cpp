@@ -99,6 +99,46 @@ TEST_F(SettingsFile, MonitorIsReadFromTheWindowSectionAsItStands)
     }
 }
 
+// ---- The [Exclude] section ----------------------------------------------------------------------
+
+TEST_F(SettingsFile, TheExclusionListsAreReadAsWrittenAndNeverSaved)
+{
+    std::string longList = "a.exe";
+    while (longList.size() < 1100) {
+        longList += ";program" + std::to_string(longList.size()) + ".exe";
+    }
+    struct Case {
+        std::string text;
+        std::string programs, classes, titles;
+    };
+    int round = 0;
+    for (const Case& c : {Case{"", "", "", ""},
+                          Case{"[exclude]\r\nPROGRAMS= vlc.exe;Teams.exe \r\nClasses=Shell_TrayWnd\r\n"
+                               "Titles=Picture-in-picture; - Private\r\n",
+                               "vlc.exe;Teams.exe", "Shell_TrayWnd", "Picture-in-picture; - Private"},
+                          Case{"[Exclude]\r\nPrograms=" + longList + "\r\n", "", "", ""}}) {
+        ScratchDirectory scratch; // a new file name: the platform may cache a file by name and time
+        loadFrom(scratch, c.text);
+        std::string programs = exclusions.programs;
+        if (c.text.find(longList) != std::string::npos) {
+            // Cut short by the buffer: whole names only, the cut one dropped.
+            EXPECT_LT(programs.size(), (size_t)EXCLUSION_LIST_SIZE);
+            EXPECT_EQ(longList.compare(0, programs.size() + 1, programs + ";"), 0) << programs;
+        } else {
+            EXPECT_EQ(programs, c.programs) << "case " << round;
+        }
+        if (c.text.find(longList) == std::string::npos) {
+            EXPECT_EQ(std::string(exclusions.classes), c.classes) << "case " << round;
+            EXPECT_EQ(std::string(exclusions.titles), c.titles) << "case " << round;
+        }
+        saveSettings();
+        EXPECT_EQ(readTextFile(scratch.settingsFile()).find("xclude") != std::string::npos,
+                  c.text.find("xclude") != std::string::npos)
+            << "the save wrote an [Exclude] section of its own";
+        round++;
+    }
+}
+
 // ---- Saving -------------------------------------------------------------------------------------
 
 TEST_F(SettingsFile, SaveIntoAnEmptyDirectoryWritesTheSixLinesInOrder)
