@@ -8,6 +8,7 @@
 #include "core/find.h"
 #include "core/held_messages.h"
 #include "core/painting.h"
+#include "core/placement.h"
 #include "core/switch_list.h"
 #include "core/switcher_metrics.h"
 #include "hook/hook_contract.h"
@@ -112,7 +113,10 @@ static void moveHighlightBack()
     repaintHighlight();
 }
 
-// What the switcher window was last placed for: its rows and whether the find strip was under them.
+// What the switcher window was last placed for: its monitor, its rows and whether the find strip was
+// under them. The monitor is chosen at the opening and kept while the list is open, so a list that
+// shrinks or grows stays where it is even when the pointer or the foreground window has moved on.
+static SwitcherMonitor placedMonitor;
 static int placedRows;
 static bool placedWithFindText;
 
@@ -120,7 +124,7 @@ static void placeForRows(int count)
 {
     placedRows = count;
     placedWithFindText = findText[0] != '\0';
-    placeSwitcherWindow(count);
+    placeSwitcherOn(count, placedMonitor);
 }
 
 // The rows shown changed while the switcher is open: it is placed again for them, as an opening
@@ -161,6 +165,7 @@ static void hideAndEmpty()
 // The full paint inside UpdateWindow sets painted: the switcher is open when this returns.
 static void showSwitcher(int count)
 {
+    placedMonitor = switcherMonitor();
     placeForRows(count);
     UpdateWindow(switcherWindow);
 }
