@@ -7,7 +7,10 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh" release
-cd "$root/build/release/bin"
+# shellcheck source=machine.sh
+. "$root/scripts/machine.sh"
+config=$(runnable_release_config)
+"$root/scripts/build.sh" "$config"
+cd "$root/build/$config/bin"
 "$root/scripts/wine-session.sh" bench wine ./vyr_bench.exe
 VYR_LOG_PIXELS=144 exec "$root/scripts/wine-session.sh" bench wine ./vyr_bench.exe --openings

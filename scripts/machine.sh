@@ -5,6 +5,11 @@
 # Such a machine tests the same sources built for x64 (build/release64, build/ubsan64), run by Wine's
 # 64-bit loader.
 
+# The release configuration that runs here: the one that ships, or its x64 build.
+runnable_release_config() {
+  if machine_runs_32bit_code; then echo release; else echo release64; fi
+}
+
 # True when the kernel starts 32-bit x86 programs (the i386 dynamic loader comes with wine32:i386).
 machine_runs_32bit_code() {
   [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1

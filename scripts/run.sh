@@ -13,8 +13,11 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh" release
-bin=$root/build/release/bin
+# shellcheck source=machine.sh
+. "$root/scripts/machine.sh"
+config=$(runnable_release_config)
+"$root/scripts/build.sh" "$config"
+bin=$root/build/$config/bin
 
 if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
   echo "Vyr runs on $DISPLAY in the window 'shell - Wine desktop': press Alt+Tab there."
@@ -31,6 +34,6 @@ fi
 echo "No display here: running the first end-to-end scenario on a private Xvfb display."
 "$root/scripts/wine-session.sh" run wine "$bin/e2e_switch_test.exe" \
   --gtest_filter=Switching.AltTabBringsTheWindowBehindTheForegroundOneToTheFront
-shots=$root/build/release/screenshots
+shots=$root/build/$config/screenshots
 echo "Screenshots of that desktop with Vyr's list open: $shots/desktop.png (all of it)"
 echo "and $shots/switcher-large.png (the list)."
