@@ -514,7 +514,10 @@ TEST_F(VyrResources, IconGroupHolds32And16And48And20And24PixelImagesOf24Bits)
 
         Bytes image = find(reinterpret_cast<LPCWSTR>(RT_ICON), entry.id, JAPANESE);
         ASSERT_NE(nullptr, image.data);
-        EXPECT_EQ(entry.bytesInRes, image.size);
+        // Copied out first: the packed field may lie off its alignment, where a reference to it is
+        // undefined.
+        DWORD bytesInRes = entry.bytesInRes;
+        EXPECT_EQ(bytesInRes, image.size);
         BITMAPINFOHEADER header;
         ASSERT_GE(image.size, sizeof header);
         std::memcpy(&header, image.data, sizeof header);
