@@ -43,11 +43,7 @@ void forgetSnapshot()
 
 int snapshotCount()
 {
-    int count = 0;
-    while (count < SWITCH_LIST_SLOTS && switchSnapshot[count].window != NULL) {
-        count++;
-    }
-    return count;
+    return filledEntryCount(switchSnapshot);
 }
 
 bool appendToFindText(char character)

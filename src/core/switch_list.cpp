@@ -78,13 +78,18 @@ static int iconSources(const IconSource** sources)
     return (int)(sizeof LARGE_ICON_SOURCES / sizeof LARGE_ICON_SOURCES[0]);
 }
 
-int switchEntryCount()
+int filledEntryCount(const SwitchEntry* table)
 {
     int count = 0;
-    while (count < SWITCH_LIST_SLOTS && switchList[count].window != NULL) {
+    while (count < SWITCH_LIST_SLOTS && table[count].window != NULL) {
         count++;
     }
     return count;
+}
+
+int switchEntryCount()
+{
+    return filledEntryCount(switchList);
 }
 
 bool switchListContains(HWND window)

@@ -23,4 +23,6 @@ int fillSwitchList();
 BOOL CALLBACK collectWindow(HWND window, LPARAM unused);
 void clearSwitchList();
 int switchEntryCount();
+// The filled prefix of a table of SWITCH_LIST_SLOTS entries laid out as the switch list.
+int filledEntryCount(const SwitchEntry* table);
 bool switchListContains(HWND window);
