@@ -123,8 +123,8 @@ public:
     // the last one asked for.
     int foregroundRequests() const;
     HWND lastRequestedWindow() const;
-    // Whether the last request's target was already the foreground window when the request reached
-    // the window procedure: a hook in the editor's thread had carried it out.
+    // Whether the foreground had already left the editor when the last request reached its window
+    // procedure: a hook in the editor's thread had carried it out.
     bool lastRequestCarriedOut() const;
     int bits() const;
 

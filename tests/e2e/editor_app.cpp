@@ -4,8 +4,8 @@
 // then in menu mode). A Tab typed with Alt held, which no edit would show, is written as
 // "[Alt+Tab]": it reaches the editor only when no switcher took it. It also counts the switcher's
 // set-foreground requests that reach it, and tells the count (WM_APP), the last requested window
-// (WM_APP + 1), whether that window was already in front when the request reached the window
-// procedure, carried out by a hook in this thread (WM_APP + 2), and its own bitness (WM_APP + 3) to
+// (WM_APP + 1), whether a hook in this thread had already handed the foreground on when the request
+// reached the window procedure (WM_APP + 2), and its own bitness (WM_APP + 3) to
 // whoever asks. Built as 32-bit (vyr_e2e_editor.exe) and as 64-bit code (vyr_e2e_editor64.exe).
 // usage: vyr_e2e_editor.exe <title>
 // It ends on WM_QUIT to its thread, on WM_CLOSE, or with the job of the test that started it.
@@ -30,6 +30,17 @@ UINT setForeMessage;
 LRESULT requestCount;
 LRESULT lastRequested;
 LRESULT carriedOut;
+
+// Whether a hook in this thread carried the request out before the window procedure got it: the
+// foreground has left this window. Not "the target is in front": under Wine 8, SetForegroundWindow
+// for a window of another thread hands the activation to that thread, and until it takes it up
+// GetForegroundWindow() answers NULL (measured: NULL in 2 of 2, with the target's thread pumping
+// every 1 ms and every 200 ms). Nothing else in this thread moves the foreground meanwhile: the
+// switcher activates the target itself only after the request has returned.
+bool requestCarriedOutBefore(HWND window)
+{
+    return GetForegroundWindow() != window;
+}
 
 LRESULT CALLBACK echoingEditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -74,7 +85,7 @@ LRESULT CALLBACK editorWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     if (message == setForeMessage && setForeMessage != 0) {
         requestCount++;
         lastRequested = (LRESULT)wParam;
-        carriedOut = GetForegroundWindow() == (HWND)wParam;
+        carriedOut = requestCarriedOutBefore(window);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

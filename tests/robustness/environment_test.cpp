@@ -146,11 +146,6 @@ TEST(VanishedWindows, ACommitToAWindowThatHasGoneClosesTheSwitcher)
 // longer carried out, so nothing of Vyr's runs there any more.
 TEST(HookPresence, ApplicationsLoadNoHookLibraryBetweenSwitchesAndRunNoneAfterTheirRequest)
 {
-    // Open: as in the end-to-end scenario with a 64-bit editor, the x64 test build's Vyr.exe does not
-    // get the request carried out before the application's window procedure sees it.
-    if (X64_TEST_BUILD) {
-        GTEST_SKIP() << "the x64 test build's Vyr.exe does not yet carry out the request in the application";
-    }
     ScratchDirectory folder;
     RunningVyr program;
     ASSERT_TRUE(program.start(folder.path()));

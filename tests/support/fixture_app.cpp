@@ -56,10 +56,13 @@ static LRESULT CALLBACK fixtureWindowProc(HWND window, UINT message, WPARAM wPar
         return hasModule(wParam == 0 ? "Vyr.dll" : "VyrHook64.dll");
     }
     if (message == setForeMessage) {
-        // A hook carries the request out before the window procedure sees it.
+        // A hook carries the request out before the window procedure sees it: the foreground has
+        // left this window by then. (Not "the target is in front": under Wine a target of another
+        // thread becomes the foreground window only once its own thread takes the activation, and
+        // until then GetForegroundWindow() answers NULL.)
         requestCount++;
         requestThread = (LRESULT)GetCurrentThreadId();
-        requestCarriedOut = GetForegroundWindow() == (HWND)wParam;
+        requestCarriedOut = GetForegroundWindow() != window;
         // Which hook library is mapped here now (Windows unloads it after the unhook, Wine not). A
         // cheap look: the bench times requests to this window.
         requestLibrary = GetModuleHandleA("VyrHook64.dll") != NULL ? 64 : GetModuleHandleA("Vyr.dll") != NULL ? 32 : 0;

@@ -10,7 +10,7 @@
 // Questions a test sends to a fixture application's window; the answers come as the result.
 constexpr UINT FIXTURE_APP_ASK_REQUESTS = WM_APP + 1;            // set-foreground requests received
 constexpr UINT FIXTURE_APP_ASK_REQUEST_THREAD = WM_APP + 2;      // the thread that received the last
-constexpr UINT FIXTURE_APP_ASK_REQUEST_CARRIED_OUT = WM_APP + 3; // its target was already in front
+constexpr UINT FIXTURE_APP_ASK_REQUEST_CARRIED_OUT = WM_APP + 3; // the foreground had already left it
 constexpr UINT FIXTURE_APP_ASK_BITS = WM_APP + 4;                // 32 or 64
 constexpr UINT FIXTURE_APP_ASK_MODULE = WM_APP + 5;              // wParam 0: Vyr.dll, 1: VyrHook64.dll
 constexpr UINT FIXTURE_APP_ASK_REQUEST_LIBRARY = WM_APP + 6;     // mapped at the last: 32, 64, or 0
@@ -43,8 +43,8 @@ struct SeenRequest {
     int count;
     DWORD thread;
     int bits;
-    // The target was the foreground window when the window procedure got the request: a hook in
-    // that thread, running before the procedure, had carried it out.
+    // The foreground had left the receiving window when its window procedure got the request: a
+    // hook in that thread, running before the procedure, had carried it out.
     bool carriedOut;
     // The hook library mapped in the application when the request arrived: 32 for Vyr.dll, 64 for
     // VyrHook64.dll, 0 for none.
