@@ -276,6 +276,33 @@ TEST_F(KeyboardHook, FindDeleteAndEnterKeysActOnAnOpenListAndNeverReachTheApplic
     EXPECT_FALSE(anyKeyDown());
 }
 
+// A stroke of Vyr's own mark reaches the system and passes the hook unseen, as a stroke does that
+// the system delivered without asking a hook that answered too late.
+void injectMarked(WORD virtualKey, bool release)
+{
+    INPUT stroke = {};
+    stroke.type = INPUT_KEYBOARD;
+    stroke.ki.wVk = virtualKey;
+    stroke.ki.dwFlags = release ? KEYEVENTF_KEYUP : 0;
+    stroke.ki.dwExtraInfo = VYR_INJECTED_MARK;
+    SendInput(1, &stroke, sizeof stroke);
+}
+
+// The hook swallowed Esc's press, yet the system has Esc down (measured under Wine: after an Esc
+// that closed a kept-open list, Esc stayed down in 2 of 10 runs). Its release must pass, or Esc
+// stays down for every application.
+TEST_F(KeyboardHook, AReleaseIsNeverSwallowedWhileTheSystemHasItsKeyDown)
+{
+    listShown = true;
+    ASSERT_TRUE(xdotool("keydown alt key Tab keydown Escape"));
+    ASSERT_TRUE(pumpUntil([] { return commands.size() == 2; }, 2000)) << "the press of Esc was not taken";
+    injectMarked(VK_ESCAPE, false);
+    ASSERT_TRUE(pumpUntil([] { return (GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0; }, 2000));
+    press("keyup Escape keyup alt");
+    expectCommands({WM_SWITCH_FORWARD, WM_SWITCH_CANCEL});
+    EXPECT_TRUE(pumpUntil([] { return !anyKeyDown(); }, 2000)) << "a key stays down";
+}
+
 TEST_F(KeyboardHook, WithTheListClosedTheFindKeysReachTheApplication)
 {
     press("keydown alt key Tab key a key Delete keyup alt");
