@@ -181,7 +181,9 @@ std::string savePicture(const std::string& name, const RECT& area)
     return saved ? file : std::string();
 }
 
-std::vector<HWND> inStackingOrder(const std::vector<HWND>& windows)
+namespace {
+
+std::vector<HWND> walkStackingOrder(const std::vector<HWND>& windows)
 {
     std::vector<HWND> ordered;
     for (HWND w = GetTopWindow(NULL); w != NULL; w = GetWindow(w, GW_HWNDNEXT)) {
@@ -192,6 +194,24 @@ std::vector<HWND> inStackingOrder(const std::vector<HWND>& windows)
         }
     }
     return ordered;
+}
+
+} // namespace
+
+// A walk that meets a window being moved in the order can pass over it (measured: a list of three
+// read as two while Wine raised one of them), so the order counts only when two walks agree.
+std::vector<HWND> inStackingOrder(const std::vector<HWND>& windows)
+{
+    constexpr int WALKS_AT_MOST = 50;
+    std::vector<HWND> last = walkStackingOrder(windows);
+    for (int i = 0; i < WALKS_AT_MOST; i++) {
+        std::vector<HWND> now = walkStackingOrder(windows);
+        if (now == last) {
+            break;
+        }
+        last = now;
+    }
+    return last;
 }
 
 HWND visibleWindowOf(DWORD processId, const char* className)

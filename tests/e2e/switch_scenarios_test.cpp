@@ -121,11 +121,6 @@ TEST_F(Switching, TheApplicationInFrontCarriesOutTheSwitch)
 
 TEST_F(Switching, ASixtyFourBitApplicationInFrontCarriesOutTheSwitch)
 {
-    // Open: in the x64 test build the editor sees the request before the target is in front, though
-    // the same request from the same hook is carried out in the activation and request tests.
-    if (X64_TEST_BUILD) {
-        GTEST_SKIP() << "the x64 test build's Vyr.exe does not yet carry out the request in the editor";
-    }
     ASSERT_NO_FATAL_FAILURE(switchFromAnEditorInFront(Bitness::SixtyFour));
 }
 
@@ -172,12 +167,6 @@ TEST_F(Switching, TabsShiftTabAndArrowsMoveTheHighlightWithWrapAround)
 
 TEST_F(Switching, EscapeClosesTheListAndLeavesTheKeyboardAsItWas)
 {
-    // Open: in the x64 test build the keys typed after Esc and the Alt release no longer reach the
-    // editor since the hook tracks held modifiers itself; to be found before the 32-bit build is
-    // trusted with it.
-    if (X64_TEST_BUILD) {
-        GTEST_SKIP() << "the x64 test build loses the keys typed after an Esc";
-    }
     std::unique_ptr<EditorProcess> editorProcess;
     ASSERT_NO_FATAL_FAILURE(startBehindEditor(&editorProcess, "plan.txt - Notepad"));
     EditorProcess& editor = *editorProcess;
@@ -351,6 +340,7 @@ int rowsShown(const RECT& frame, bool findStrip = false)
     return (frame.bottom - frame.top - 8) / LARGE_ROW - (findStrip ? 1 : 0);
 }
 
+// Wine's asynchronous key state follows the keys a moment late: a check waits for it.
 bool noKeyDown()
 {
     for (int key = 1; key < 0xFF; key++) {
@@ -386,7 +376,7 @@ TEST_F(Switching, DeleteAndAMiddleClickCloseWindowsAndTheListShrinksAroundTheRes
     releaseAlt();
     expectForeground(rows[2]);
     EXPECT_TRUE(IsWindow(rows[0]) && IsWindow(rows[2]));
-    EXPECT_TRUE(noKeyDown());
+    EXPECT_TRUE(pumpUntil(noKeyDown, SHOW_WAIT_MS)) << "a key stays down";
 }
 
 TEST_F(Switching, TypingFindsAWindowAndNoLetterReachesTheApplicationBehind)
@@ -420,7 +410,7 @@ TEST_F(Switching, TypingFindsAWindowAndNoLetterReachesTheApplicationBehind)
     expectForeground(terminal);
     EXPECT_EQ(editor->typedText(), "") << "a letter typed during the switch reached the editor";
     EXPECT_FALSE(editor->inMenuMode());
-    EXPECT_TRUE(noKeyDown());
+    EXPECT_TRUE(pumpUntil(noKeyDown, SHOW_WAIT_MS)) << "a key stays down";
 }
 
 TEST_F(Switching, CtrlAltTabKeepsTheListOpenUntilEnterOrEscape)
@@ -440,14 +430,21 @@ TEST_F(Switching, CtrlAltTabKeepsTheListOpenUntilEnterOrEscape)
     ASSERT_TRUE(act("key Return"));
     expectForeground(rows[1]);
 
+    // Wine does not always raise the window it activates: the committed one may stay below the
+    // others, and be raised later, at the next activation (measured: the foreground window stood
+    // second in 7 of 12 runs). A list opened then would highlight the foreground window itself,
+    // where an Esc and a commit look alike. So the second list opens over new windows, from the
+    // same settled desktop as the first: Vyr and its hook go on from the kept-open switch.
+    fixtures.destroyAll();
+    addSampleWindows();
     rows = expectedRows();
-    ASSERT_TRUE(giveKeyboardFocus(rows[0]));
+    ASSERT_NO_FATAL_FAILURE(bringToFront(rows[0]));
     ASSERT_TRUE(act("keydown ctrl keydown alt key Tab keyup alt keyup ctrl"));
     ASSERT_TRUE(list.showsHighlightOn(1, SAMPLE_ROWS));
     ASSERT_TRUE(act("key Escape"));
     expectForeground(rows[0]);
     EXPECT_EQ(expectedRows(), rows) << "no window was raised";
-    EXPECT_TRUE(noKeyDown());
+    EXPECT_TRUE(pumpUntil(noKeyDown, SHOW_WAIT_MS)) << "a key stays down";
 }
 
 TEST_F(Switching, ExcludedProgramsClassesAndTitlesAreLeftOut)
