@@ -124,6 +124,18 @@ POINT itemCentre(const MenuOnScreen& menu, size_t item)
     return POINT{menu.look.area.left + centre.x, menu.look.area.top + centre.y};
 }
 
+// Points at the item, waits until the menu shows it highlighted and clicks it: a click that comes
+// before the menu loop has taken the pointer closes the menu without a choice (measured: the Close
+// item clicked at once after the dialog's scenario ended nothing, 3 of 3 times, in the x64 build).
+bool chooseItem(const MenuOnScreen& menu, size_t item)
+{
+    RECT itemArea = menu.items.at(item);
+    OffsetRect(&itemArea, menu.look.area.left, menu.look.area.top);
+    ScreenPixels before = capture(itemArea);
+    return moveMouseTo(itemCentre(menu, item)) &&
+           pumpUntil([&] { return capture(itemArea).differencesFrom(before) > 0; }, SHOW_WAIT_MS) && act("click 1");
+}
+
 // The dialog's caption and then, in the order of its controls, the texts of those that show one
 // (not the icon, the width field or its arrows).
 std::vector<std::wstring> shownTexts(HWND dialog)
@@ -164,7 +176,7 @@ protected:
     {
         MenuOnScreen menu = openTrayMenu(referenceMenu(expectedMenuItems()));
         EXPECT_EQ(menu.items.size(), 3u);
-        if (menu.items.size() != 3u || !clickAt(itemCentre(menu, 0))) {
+        if (menu.items.size() != 3u || !chooseItem(menu, 0)) {
             return NULL;
         }
         HWND dialog = NULL;
@@ -268,7 +280,7 @@ TEST_F(Tray, TheMenuAndTheDialogSpeakTheUsersLanguage)
     UnionRect(&shot, &menu.look.area, &TRAY_ICON_AREA);
     EXPECT_NE(savePicture("tray-menu-" + languageTag(), grown(shot, 40)), "");
 
-    ASSERT_TRUE(clickAt(itemCentre(menu, 0)));
+    ASSERT_TRUE(chooseItem(menu, 0));
     HWND dialog = NULL;
     ASSERT_TRUE(pumpUntil([&] { return (dialog = visibleWindowOf(vyr->id(), "#32770")) != NULL; }, SHOW_WAIT_MS));
     waitUntilDrawn(dialog);
@@ -323,7 +335,7 @@ TEST_F(Tray, CloseEndsTheProgramAndAltTabNoLongerReachesIt)
 
     MenuOnScreen menu = openTrayMenu(referenceMenu(expectedMenuItems()));
     ASSERT_EQ(menu.items.size(), 3u);
-    ASSERT_TRUE(clickAt(itemCentre(menu, 2)));
+    ASSERT_TRUE(chooseItem(menu, 2));
     ASSERT_TRUE(vyr->waitForExit(EXIT_WAIT_MS));
     EXPECT_EQ(vyr->exitCode(), 0u);
     EXPECT_TRUE(pumpUntil([&] { return capture(TRAY_ICON_AREA).plain(); }, SHOW_WAIT_MS)) << "the icon stayed";
