@@ -8,6 +8,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/switcher.h"
@@ -239,20 +240,13 @@ TEST(StartUpFailure, AClassThatCannotBeRegisteredEndsStartUpWithExitCodeZero)
     EXPECT_TRUE(switcherWindows().empty());
 }
 
-// The message filter's changes that start-up asks for, recorded instead of made.
-struct FilterChange {
-    HWND window;
-    UINT message;
-    DWORD action;
-    bool operator==(const FilterChange& other) const
-    {
-        return window == other.window && message == other.message && action == other.action;
-    }
-};
+// The message filter's changes that start-up asks for (window, message, action), recorded instead
+// of made.
+using FilterChange = std::tuple<HWND, UINT, DWORD>;
 std::vector<FilterChange> filterChanges;
 BOOL WINAPI recordFilterChange(HWND window, UINT message, DWORD action, PCHANGEFILTERSTRUCT)
 {
-    filterChanges.push_back({window, message, action});
+    filterChanges.emplace_back(window, message, action);
     return TRUE;
 }
 
