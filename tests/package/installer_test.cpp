@@ -52,7 +52,7 @@ std::string startupLink()
     return knownFolder(CSIDL_STARTUP) + "\\Vyr.lnk";
 }
 
-// The install for all users: the 64-bit Program Files (this test is 32-bit code) and the common
+// The install for all users: the 64-bit Program Files (ProgramW6432, for 32-bit code too) and the common
 // folders; Vyr.ini in the user's own folder.
 std::string programFilesFolder()
 {
@@ -81,7 +81,7 @@ std::string taskFile()
 {
     char windows[MAX_PATH] = "";
     GetWindowsDirectoryA(windows, MAX_PATH);
-    return std::string(windows) + "\\Sysnative\\Tasks\\Vyr";
+    return std::string(windows) + (sizeof(void*) == 4 ? "\\Sysnative" : "\\System32") + "\\Tasks\\Vyr";
 }
 
 // What the build packaged, beside the test programs' folder.
