@@ -52,8 +52,8 @@ std::string startupLink()
     return knownFolder(CSIDL_STARTUP) + "\\Vyr.lnk";
 }
 
-// The install for all users: the 64-bit Program Files (ProgramW6432, for 32-bit code too) and the common
-// folders; Vyr.ini in the user's own folder.
+// The install for all users: the 64-bit Program Files (ProgramW6432, for 32-bit code too) and the
+// common folders; Vyr.ini in the user's own folder.
 std::string programFilesFolder()
 {
     char folder[MAX_PATH] = "";
