@@ -9,6 +9,7 @@
 #include "hook/hook_contract.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
+#include "shell/elevation.h"
 #include "shell/shell.h"
 #include "shell/tray.h"
 
@@ -158,6 +159,9 @@ int runVyr(HINSTANCE instance, HINSTANCE previousInstance)
     if (createSwitcherWindow(instance) == NULL) {
         return 0;
     }
+    // Started elevated (the all-users install's start at sign-in), Vyr must still be reachable by the
+    // next start's end request and by the shell's TaskbarCreated: both are sent at normal integrity.
+    admitEndAndTaskbarMessagesWhenElevated(switcherWindow);
     if (!addTrayIcon(appInstance)) {
         showTrayFailureMessage();
     }

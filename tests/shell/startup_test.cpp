@@ -8,9 +8,12 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "core/switcher.h"
 #include "hook/hook_contract.h"
+#include "shell/elevation.h"
 #include "shell/startup.h"
 #include "support/in_process_fixtures.h"
 #include "support/pump.h"
@@ -235,6 +238,53 @@ TEST(StartUpFailure, AClassThatCannotBeRegisteredEndsStartUpWithExitCodeZero)
     UnregisterClassA("Vyr", GetModuleHandleA(NULL));
     EXPECT_EQ(exitCode, 0);
     EXPECT_TRUE(switcherWindows().empty());
+}
+
+// The message filter's changes that start-up asks for (window, message, action), recorded instead
+// of made.
+using FilterChange = std::tuple<HWND, UINT, DWORD>;
+std::vector<FilterChange> filterChanges;
+BOOL WINAPI recordFilterChange(HWND window, UINT message, DWORD action, PCHANGEFILTERSTRUCT)
+{
+    filterChanges.emplace_back(window, message, action);
+    return TRUE;
+}
+
+bool isElevated(HANDLE token)
+{
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    return GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) && elevation.TokenIsElevated;
+}
+
+// Both answers from real tokens: Wine's prefix user is an administrator, so this process's token is
+// elevated and its linked token is the same user's limited one (measured under Wine 8: TokenIsElevated
+// 1 and 0). On Windows, run unelevated, the two are the other way round.
+TEST(Elevation, OnlyAnElevatedVyrLetsTheEndRequestAndTaskbarCreatedThroughAndNothingElse)
+{
+    HANDLE own = NULL;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own));
+    TOKEN_LINKED_TOKEN linked = {};
+    DWORD size = 0;
+    ASSERT_TRUE(GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size));
+    ASSERT_NE(isElevated(own), isElevated(linked.LinkedToken)) << "no token of each kind to decide on";
+    registerMessages();
+    HWND window = CreateWindowA("STATIC", "switcher", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+    ASSERT_NE(window, (HWND)NULL);
+    for (HANDLE token : {own, linked.LinkedToken}) {
+        bool elevated = isElevated(token);
+        SCOPED_TRACE(elevated ? "elevated" : "not elevated");
+        filterChanges.clear();
+        EXPECT_EQ(admitEndAndTaskbarMessages(window, token, recordFilterChange), elevated ? TRUE : FALSE);
+        std::vector<FilterChange> expected;
+        if (elevated) {
+            expected = {{window, WM_DESTROY, MSGFLT_ALLOW}, {window, taskbarCreatedMessage, MSGFLT_ALLOW}};
+        }
+        EXPECT_EQ(filterChanges, expected);
+    }
+    DestroyWindow(window);
+    CloseHandle(linked.LinkedToken);
+    CloseHandle(own);
 }
 
 } // namespace
