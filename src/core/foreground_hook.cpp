@@ -142,6 +142,30 @@ BOOL startHookCompanion()
     return TRUE;
 }
 
+// Waits, at most timeoutMs, for one of the handles, and takes the messages sent to this thread
+// meanwhile. Vyr's own low-level keyboard hook is called through such messages: a wait that did not
+// take them would hold every keystroke up, and past the system's LowLevelHooksTimeout the keys would
+// go on without the hook, which Windows then removes for good. Posted messages (the hook's commands
+// among them) stay queued for the message loop. Answers the index of the signalled handle, or
+// WAIT_TIMEOUT.
+static DWORD waitTakingSentMessages(DWORD count, const HANDLE* handles, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD spent = GetTickCount() - start;
+        DWORD woke = MsgWaitForMultipleObjectsEx(count, handles, spent < timeoutMs ? timeoutMs - spent : 0,
+                                                 QS_SENDMESSAGE, 0);
+        if (woke < WAIT_OBJECT_0 + count) {
+            return woke - WAIT_OBJECT_0;
+        }
+        if (woke != WAIT_OBJECT_0 + count || spent >= timeoutMs) {
+            return WAIT_TIMEOUT;
+        }
+        MSG ignored;
+        PeekMessageA(&ignored, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 // Hands the companion an order; false when there is no companion to take it.
 static bool giveOrder(LONG order, DWORD thread)
 {
@@ -166,7 +190,7 @@ static bool awaitAnswer(LONG* result)
         }
         // The answer event may still carry the answer to an earlier order.
         HANDLE waits[2] = {companion.answerEvent, companion.process};
-        if (WaitForMultipleObjects(2, waits, FALSE, COMPANION_ANSWER_TIMEOUT_MS - spent) != WAIT_OBJECT_0) {
+        if (waitTakingSentMessages(2, waits, COMPANION_ANSWER_TIMEOUT_MS - spent) != 0) {
             return false;
         }
         if (companion.record->answered == companion.sequence) {
@@ -182,9 +206,11 @@ void endHookCompanion()
         return;
     }
     giveOrder(COMPANION_QUIT, 0);
-    if (WaitForSingleObject(companion.process, COMPANION_EXIT_WAIT_MS) == WAIT_TIMEOUT) {
+    // Vyr's hook is gone by now, but other programs' sends to its windows (a broadcast of a changed
+    // setting, say) would wait for this thread as well.
+    if (waitTakingSentMessages(1, &companion.process, COMPANION_EXIT_WAIT_MS) != 0) {
         TerminateProcess(companion.process, COMPANION_KILLED_EXIT_CODE);
-        WaitForSingleObject(companion.process, COMPANION_EXIT_WAIT_MS);
+        waitTakingSentMessages(1, &companion.process, COMPANION_EXIT_WAIT_MS);
     }
     closeChannel();
 }

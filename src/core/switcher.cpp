@@ -7,6 +7,7 @@
 #include "core/activation.h"
 #include "core/find.h"
 #include "core/held_messages.h"
+#include "core/keyboard_watch.h"
 #include "core/painting.h"
 #include "core/placement.h"
 #include "core/switch_list.h"
@@ -362,6 +363,17 @@ static void handleMouseWheel(int delta)
     }
 }
 
+// The session was locked or unlocked, the machine woke up, or the input desktop changed: keys may
+// have been released where the hook could not see them, and the hook itself may be gone. A switch
+// under way ends without switching, as if Esc had been pressed, and the hook is set anew. Held like
+// a command, so that it never runs in the middle of one (a commit's request keeps the foreground
+// application's thread hooked until it returns).
+static void handleKeyboardRenewal()
+{
+    hideAndEmpty();
+    renewKeyboardHook();
+}
+
 static void runHandler(UINT message, WPARAM wParam, LPARAM lParam)
 {
     // The message box runs a modal loop in which commands must go on working (nothing of this
@@ -411,6 +423,9 @@ static void runHandler(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_MOUSEWHEEL:
         handleMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        break;
+    case WM_RENEW_KEYBOARD_HOOK:
+        handleKeyboardRenewal();
         break;
     }
     handlerRunning = false;
@@ -485,6 +500,13 @@ LRESULT CALLBACK switcherWindowProc(HWND window, UINT message, WPARAM wParam, LP
         return 0;
     case WM_SWITCH_IS_OPEN:
         return switcherOpenOrOpening();
+    case WM_WTSSESSION_CHANGE:
+    case WM_POWERBROADCAST:
+    case WM_RENEW_KEYBOARD_HOOK:
+        if (callsForKeyboardRenewal(message, wParam)) {
+            runOrHold(WM_RENEW_KEYBOARD_HOOK, 0, 0);
+        }
+        return message == WM_POWERBROADCAST ? TRUE : 0;
     // The window is placed for its monitor's DPI at each opening, so it does not take the size
     // that the system suggests when it moves onto a monitor of another DPI. A change of the DPI
     // while a list is open shows from the next opening: a list lives for a moment.

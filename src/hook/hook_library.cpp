@@ -52,8 +52,10 @@ static BOOL menuBroken;         // the menu breaker stands behind the present pr
 static BYTE swallowedKeys[32];  // one bit per virtual key whose key-down was swallowed
 
 // Modifier keys whose press this hook saw and whose release it has not seen yet, one bit per
-// virtual key (the left and right ones, as strokes name them).
+// virtual key (the left and right ones, as strokes name them), and the one whose press was the
+// stroke just before this one (0: none).
 static BYTE pressedModifiers[32];
+static DWORD freshModifierPress;
 
 static BOOL isModifierKey(DWORD virtualKey)
 {
@@ -73,12 +75,35 @@ static void notePressed(DWORD virtualKey, BOOL released)
                                                         : pressedModifiers[virtualKey >> 3] | bit);
 }
 
-// A modifier counts as down when the system says so or when this hook saw it pressed and not yet
-// released: under Wine the asynchronous state of a thread that takes no keyboard input itself can
-// lag behind the strokes that its own low-level hook has already seen.
+// The system's own state of a key, as it stood before the stroke under inspection.
+static BOOL systemHasDown(DWORD virtualKey)
+{
+    return (GetAsyncKeyState((int)virtualKey) & 0x8000) != 0;
+}
+
+// A modifier counts as down while the system says so. A press this hook saw counts as well, but
+// only until a stroke after the one that directly follows it finds the key up in the system's
+// state: under Wine the asynchronous state of a thread that takes no keyboard input itself was seen
+// to lag behind the strokes its own low-level hook had seen (in the x64 build; in 12 strokes
+// measured since, 12 ms apart, it never did), and the stroke right after a press is the one that
+// can meet such a lag. A release this hook never sees (the secure
+// desktop of Ctrl+Alt+Del or a UAC prompt, Win+L, a release the system delivered while this hook
+// was too slow, a marked stroke) therefore costs at most that one stroke: it can never leave a
+// modifier held.
+static void forgetReleasedModifiers(void)
+{
+    static const DWORD MODIFIER_KEYS[] = {VK_SHIFT, VK_CONTROL, VK_MENU,   VK_LSHIFT,
+                                          VK_RSHIFT, VK_LCONTROL, VK_RCONTROL, VK_LMENU, VK_RMENU};
+    for (DWORD key : MODIFIER_KEYS) {
+        if (key != freshModifierPress && seenPressed(key) && !systemHasDown(key)) {
+            notePressed(key, TRUE);
+        }
+    }
+}
+
 static BOOL isDown(int virtualKey)
 {
-    if ((GetAsyncKeyState(virtualKey) & 0x8000) != 0 || seenPressed((DWORD)virtualKey)) {
+    if (systemHasDown((DWORD)virtualKey) || seenPressed((DWORD)virtualKey)) {
         return TRUE;
     }
     switch (virtualKey) {
@@ -124,12 +149,6 @@ static void deliver(UINT command, WPARAM parameter = 0)
 static void markSwallowed(DWORD virtualKey)
 {
     swallowedKeys[virtualKey >> 3] |= (BYTE)(1u << (virtualKey & 7));
-}
-
-// The system's own state of a key, as it stood before the stroke under inspection.
-static BOOL systemHasDown(DWORD virtualKey)
-{
-    return (GetAsyncKeyState((int)virtualKey) & 0x8000) != 0;
 }
 
 // Clears the mark and says whether it was set: a key whose press was swallowed has its release
@@ -312,9 +331,12 @@ static BOOL decideStroke(const KBDLLHOOKSTRUCT* key, DWORD virtualKey, BOOL rele
     return swallowCommand(virtualKey, command, character);
 }
 
+// Marked strokes pass untouched, but they are strokes after a press all the same.
 static BOOL handleStroke(const KBDLLHOOKSTRUCT* key)
 {
+    forgetReleasedModifiers();
     if (key->dwExtraInfo == VYR_INJECTED_MARK) {
+        freshModifierPress = 0;
         return FALSE;
     }
     DWORD virtualKey = key->vkCode & 0xFF;
@@ -322,9 +344,11 @@ static BOOL handleStroke(const KBDLLHOOKSTRUCT* key)
     // The decision sees the modifiers as they stood before this stroke, as the system's
     // asynchronous state does; a modifier's own stroke asks only about the other keys.
     BOOL swallow = decideStroke(key, virtualKey, released);
-    if (isModifierKey(virtualKey)) {
+    BOOL modifier = isModifierKey(virtualKey);
+    if (modifier) {
         notePressed(virtualKey, released);
     }
+    freshModifierPress = modifier && !released ? virtualKey : 0;
     return swallow;
 }
 
@@ -351,6 +375,7 @@ static void removeHooks(void)
     for (BYTE& bits : pressedModifiers) {
         bits = 0;
     }
+    freshModifierPress = 0;
 }
 
 BOOL WINAPI SetHook(HWND commandWindow, UINT)

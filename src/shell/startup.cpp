@@ -4,6 +4,7 @@
 
 #include "core/activation.h"
 #include "core/foreground_hook.h"
+#include "core/keyboard_watch.h"
 #include "core/switch_list.h"
 #include "core/switcher.h"
 #include "hook/hook_contract.h"
@@ -170,6 +171,7 @@ int runVyr(HINSTANCE instance, HINSTANCE previousInstance)
     SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
     emptyAllSwitchListSlots();
     SetHook(switcherWindow, setForeMessage);
+    watchSessionChanges(switcherWindow);
     // Not waited for: the companion is ready long before the first switch, and a switch that comes
     // sooner only activates its target directly.
     startHookCompanion();
@@ -177,6 +179,7 @@ int runVyr(HINSTANCE instance, HINSTANCE previousInstance)
 
     int exitCode = runMessageLoop();
 
+    stopWatchingSessionChanges(switcherWindow);
     Unhook();
     removeTrayIcon();
     endHookCompanion();

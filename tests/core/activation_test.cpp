@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "core/activation.h"
 #include "core/foreground_hook.h"
 #include "core/switcher_harness.h"
 #include "hook/hook_contract.h"
 #include "support/fixture_process.h"
+#include "support/hook_call_timer.h"
 #include "support/pump.h"
 #include "support/test_windows.h"
 
@@ -201,6 +203,44 @@ TEST_F(Activation, TheRequestActivatesAWindowOfAnotherProcessOfEitherBitness)
         EXPECT_EQ(seen.bits, (int)bitness);
         EXPECT_TRUE(seen.carriedOut);
         EXPECT_EQ(seen.library, requestLibraryFor(bitness));
+    }
+    endHookCompanion();
+}
+
+// Keystrokes during a commit whose companion does not answer: Vyr's thread waits for it (a quarter
+// of a second at most) and must take the low-level hook's calls meanwhile, or every key waits with
+// it (measured with the wait that took no sent messages: the first stroke 258 ms late).
+constexpr DWORD HOOK_CALL_BOUND_MS = 50;
+
+TEST_F(Activation, AStalledCompanionHoldsUpNoKeystroke)
+{
+    if (X64_TEST_BUILD) {
+        GTEST_SKIP() << NO_COMPANION;
+    }
+    ASSERT_TRUE(startHookCompanion());
+    DWORD companion = 0;
+    ASSERT_TRUE(pumpUntil([&] { return (companion = companionOf(GetCurrentProcessId())) != 0; }));
+    FixtureProcess fixture({"Editor", "Terminal"}, Bitness::SixtyFour);
+    ASSERT_TRUE(fixture.started());
+    ASSERT_TRUE(bringToForeground(fixture.window("Editor")));
+    HookCallTimer timer;
+    ASSERT_TRUE(timer.hooked());
+    holdProcess(companion, true);
+
+    timer.type(8, 20); // spread over the commit's wait
+    DWORD taken = millisecondsTaken([&] { activateWindow(fixture.window("Terminal")); });
+    std::vector<DWORD> delays = timer.delays();
+    holdProcess(companion, false);
+
+    std::printf("commit with a stalled companion: %lu ms; hook calls late by", taken);
+    for (DWORD delay : delays) {
+        std::printf(" %lu", delay);
+    }
+    std::printf(" ms\n");
+    EXPECT_TRUE(pumpUntil([&] { return GetForegroundWindow() == fixture.window("Terminal"); }));
+    ASSERT_EQ(delays.size(), 8u);
+    for (DWORD delay : delays) {
+        EXPECT_LE(delay, HOOK_CALL_BOUND_MS);
     }
     endHookCompanion();
 }

@@ -12,6 +12,7 @@
 
 #include "core/dpi.h"
 #include "core/switcher_metrics.h"
+#include "hook/hook_contract.h"
 #include "support/dwm_stand_in.h"
 #include "support/pump.h"
 
@@ -445,6 +446,57 @@ TEST_F(Switching, CtrlAltTabKeepsTheListOpenUntilEnterOrEscape)
     expectForeground(rows[0]);
     EXPECT_EQ(expectedRows(), rows) << "no window was raised";
     EXPECT_TRUE(pumpUntil(noKeyDown, SHOW_WAIT_MS)) << "a key stays down";
+}
+
+// Waking from sleep, the session's lock and its unlock: the system may have dropped the keyboard
+// hook, and keys may have been released where the hook could not see them. Each notice cancels the
+// switch under way and sets the hook anew, and afterwards exactly one hook answers Alt+Tab: with two,
+// every Tab would step twice.
+TEST_F(Switching, AfterSleepOrALockTheSwitchIsCancelledAndOneHookAnswers)
+{
+    std::unique_ptr<EditorProcess> editor;
+    ASSERT_NO_FATAL_FAILURE(startBehindEditor(&editor, "diary.txt - Notepad"));
+    struct Notice {
+        UINT message;
+        WPARAM event;
+    };
+    for (const Notice& notice : {Notice{WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC},
+                                 Notice{WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK},
+                                 Notice{WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK}}) {
+        SCOPED_TRACE(notice.event);
+        ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+        ASSERT_TRUE(vyr->send(notice.message, notice.event));
+        EXPECT_TRUE(pumpUntil([&] { return !switcher().shown(); }, SHOW_WAIT_MS)) << "the switch goes on";
+        releaseAlt();
+        expectForeground(editor->window());
+
+        ASSERT_NO_FATAL_FAILURE(holdAltAndTab(2));
+        EXPECT_TRUE(switcher().showsHighlightOn(1, SAMPLE_ROWS)) << "each Tab steps once";
+        ASSERT_TRUE(act("key Escape"));
+        releaseAlt();
+        expectForeground(editor->window());
+    }
+    EXPECT_EQ(editor->foregroundRequests(), 0);
+
+    // Alt pressed before the lock, where the hook saw it, and released on the locked screen, where
+    // it did not (a stroke of Vyr's own mark): the next Tab is a plain Tab.
+    // The unassigned key between keeps the editor from taking a lone Alt for its menu bar.
+    INPUT strokes[4] = {};
+    const WORD keys[] = {VK_LMENU, MENU_BREAKER_KEY, MENU_BREAKER_KEY, VK_LMENU};
+    for (int i = 0; i < 4; i++) {
+        strokes[i].type = INPUT_KEYBOARD;
+        strokes[i].ki.wVk = keys[i];
+        strokes[i].ki.dwFlags = i % 2 == 1 ? KEYEVENTF_KEYUP : 0;
+        strokes[i].ki.dwExtraInfo = i == 0 ? 0 : VYR_INJECTED_MARK;
+    }
+    SendInput(3, strokes, sizeof(INPUT));
+    ASSERT_TRUE(vyr->send(WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK));
+    SendInput(1, &strokes[3], sizeof(INPUT));
+    ASSERT_TRUE(vyr->send(WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK));
+    ASSERT_TRUE(act("key Tab key x"));
+    EXPECT_TRUE(pumpUntil([&] { return editor->typedText() == "\tx"; }, SHOW_WAIT_MS))
+        << "the editor holds \"" << editor->typedText() << "\"";
+    EXPECT_FALSE(switcher().shown());
 }
 
 TEST_F(Switching, ExcludedProgramsClassesAndTitlesAreLeftOut)

@@ -277,15 +277,45 @@ TEST_F(KeyboardHook, FindDeleteAndEnterKeysActOnAnOpenListAndNeverReachTheApplic
 }
 
 // A stroke of Vyr's own mark reaches the system and passes the hook unseen, as a stroke does that
-// the system delivered without asking a hook that answered too late.
-void injectMarked(WORD virtualKey, bool release)
+// the system delivered without asking a hook that answered too late, or that went to the secure
+// desktop (Ctrl+Alt+Del, a UAC prompt) or was taken by Win+L.
+void inject(WORD virtualKey, bool release, ULONG_PTR mark)
 {
     INPUT stroke = {};
     stroke.type = INPUT_KEYBOARD;
     stroke.ki.wVk = virtualKey;
     stroke.ki.dwFlags = release ? KEYEVENTF_KEYUP : 0;
-    stroke.ki.dwExtraInfo = VYR_INJECTED_MARK;
+    stroke.ki.dwExtraInfo = mark;
     SendInput(1, &stroke, sizeof stroke);
+}
+
+void injectMarked(WORD virtualKey, bool release)
+{
+    inject(virtualKey, release, VYR_INJECTED_MARK);
+}
+
+// A modifier pressed where the hook sees it and released where it does not counts as held no longer
+// than the system says: the keys after it mean what they mean without it.
+TEST_F(KeyboardHook, AModifierWhoseReleaseTheHookNeverSawIsNotHeld)
+{
+    struct Case {
+        WORD modifier;
+        const char* keys;
+        std::vector<UINT> commands;
+    };
+    for (const Case& c : {Case{VK_LMENU, "key Tab", {}},
+                          Case{VK_LCONTROL, "keydown alt key Tab keyup alt", {WM_SWITCH_FORWARD, WM_SWITCH_COMMIT}},
+                          Case{VK_LSHIFT, "keydown alt key Tab keyup alt", {WM_SWITCH_FORWARD, WM_SWITCH_COMMIT}}}) {
+        SCOPED_TRACE(c.modifier);
+        commands.clear();
+        app = AppRecord();
+        inject(c.modifier, false, 0);
+        inject(c.modifier, true, VYR_INJECTED_MARK);
+        ASSERT_TRUE(pumpUntil([&] { return (GetAsyncKeyState(c.modifier) & 0x8000) == 0; }, 2000));
+        press(c.keys);
+        expectCommands(c.commands);
+        EXPECT_TRUE(contains(app.plainKeyDowns, VK_TAB) == c.commands.empty()) << "where the Tab went";
+    }
 }
 
 // The hook swallowed Esc's press, yet the system has Esc down (measured under Wine: after an Esc

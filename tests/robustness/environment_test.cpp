@@ -7,12 +7,12 @@
 
 #include <windows.h>
 #include <shellapi.h>
-#include <tlhelp32.h>
 
 #include "hook/hook_contract.h"
 #include "robustness/running_vyr.h"
 #include "settings/settings_test_support.h"
 #include "support/fixture_process.h"
+#include "support/hook_call_timer.h"
 #include "support/host_command.h"
 #include "support/pump.h"
 
@@ -195,22 +195,6 @@ TEST(HookPresence, ApplicationsLoadNoHookLibraryBetweenSwitchesAndRunNoneAfterTh
         EXPECT_EQ(GetForegroundWindow(), window);
     }
     EXPECT_TRUE(program.endsCleanly());
-}
-
-// Vyr's 64-bit companion, among the processes that Vyr started; 0 when there is none.
-DWORD companionOf(DWORD vyrProcessId)
-{
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    DWORD found = 0;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        if (entry.th32ParentProcessID == vyrProcessId && lstrcmpiA(entry.szExeFile, "VyrHook64.exe") == 0) {
-            found = entry.th32ProcessID;
-        }
-    }
-    CloseHandle(snapshot);
-    return found;
 }
 
 TEST(KilledVyr, LeavesNoCompanionRunning)
