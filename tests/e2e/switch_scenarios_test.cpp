@@ -560,6 +560,7 @@ TEST_F(Switching, AScreenReaderHearsTheSwitchAndReadsEachHighlightedTitle)
     VariantInit(&answer);
     EXPECT_EQ(childAnswer(list->accNavigate(NAVDIR_NEXT, childId(1), &answer), answer), 2);
     EXPECT_EQ(childAnswer(list->get_accFocus(&answer), answer), 1);
+    EXPECT_EQ(childAnswer(list->get_accSelection(&answer), answer), 1);
 
     ASSERT_TRUE(act("key Delete"));
     EXPECT_EQ(describe(listener.take(3)), "reorder, " + focus(1, matches[1]));
