@@ -1,7 +1,6 @@
 #include "support/accessibility_client.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include "support/pump.h"
 
@@ -10,19 +9,22 @@ namespace {
 constexpr DWORD EVENT_WAIT_MS = 5000;
 WinEventListener* activeListener;
 
-std::string narrow(BSTR text)
-{
-    char buffer[1024] = "";
-    if (text != NULL) {
-        WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, sizeof buffer, NULL, NULL);
-        SysFreeString(text);
-    }
-    return buffer;
-}
-
 LONG numberOf(HRESULT result, const VARIANT& answer)
 {
     return result == S_OK && answer.vt == VT_I4 ? answer.lVal : -1;
+}
+
+LONG accessibleNumber(IAccessible* object, LONG child, bool state)
+{
+    VARIANT answer;
+    VariantInit(&answer);
+    HRESULT result = state ? object->get_accState(childId(child), &answer) : object->get_accRole(childId(child), &answer);
+    return numberOf(result, answer);
+}
+
+bool isCounted(const HeardEvent& heard)
+{
+    return heard.event != 0;
 }
 
 } // namespace
@@ -36,46 +38,33 @@ VARIANT childId(LONG id)
     return child;
 }
 
-HeldAccessible::~HeldAccessible()
-{
-    if (object_ != nullptr) {
-        object_->Release();
-    }
-}
-
 HeldAccessible clientObjectOf(HWND window)
 {
     IAccessible* object = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(window, (DWORD)OBJID_CLIENT, IID_IAccessible, (void**)&object))) {
-        object = nullptr;
+    return HeldAccessible(SUCCEEDED(AccessibleObjectFromWindow(window, (DWORD)OBJID_CLIENT, IID_IAccessible,
+                                                               (void**)&object)) ? object : nullptr);
+}
+
+std::string accessibleName(IAccessible* object, LONG child, bool value)
+{
+    BSTR text = NULL;
+    HRESULT read = value ? object->get_accValue(childId(child), &text) : object->get_accName(childId(child), &text);
+    char buffer[1024] = "";
+    if (read == S_OK && text != NULL) {
+        WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, sizeof buffer, NULL, NULL);
     }
-    return HeldAccessible(object);
-}
-
-std::string accessibleName(IAccessible* object, LONG child)
-{
-    BSTR name = NULL;
-    return object->get_accName(childId(child), &name) == S_OK ? narrow(name) : "";
-}
-
-std::string accessibleValue(IAccessible* object, LONG child)
-{
-    BSTR value = NULL;
-    return object->get_accValue(childId(child), &value) == S_OK ? narrow(value) : "";
+    SysFreeString(text);
+    return buffer;
 }
 
 LONG accessibleRole(IAccessible* object, LONG child)
 {
-    VARIANT role;
-    VariantInit(&role);
-    return numberOf(object->get_accRole(childId(child), &role), role);
+    return accessibleNumber(object, child, false);
 }
 
 LONG accessibleState(IAccessible* object, LONG child)
 {
-    VARIANT state;
-    VariantInit(&state);
-    return numberOf(object->get_accState(childId(child), &state), state);
+    return accessibleNumber(object, child, true);
 }
 
 RECT accessibleLocation(IAccessible* object, LONG child)
@@ -92,27 +81,7 @@ LONG childAnswer(HRESULT result, const VARIANT& answer)
     return numberOf(result, answer);
 }
 
-std::string describe(const std::vector<HeardEvent>& events)
-{
-    std::string text;
-    for (const HeardEvent& heard : events) {
-        text += text.empty() ? "" : ", ";
-        switch (heard.event) {
-        case EVENT_SYSTEM_SWITCHSTART: text += "start"; break;
-        case EVENT_SYSTEM_SWITCHEND: text += "end"; break;
-        case EVENT_OBJECT_REORDER: text += "reorder"; break;
-        case EVENT_OBJECT_SELECTION: text += "select " + std::to_string(heard.child); break;
-        case EVENT_OBJECT_FOCUS:
-            text += "focus " + std::to_string(heard.child) + " '" + heard.name + "'" +
-                    (heard.state != -1 && (heard.state & STATE_SYSTEM_FOCUSED) != 0 ? " focused" : "");
-            break;
-        default: text += "event " + std::to_string(heard.event); break;
-        }
-    }
-    return text;
-}
-
-// Two ranges: the system's switch events and the objects' focus, selection and reorder.
+// Two ranges: the system's switch events, and the objects' reorder, focus and selection.
 WinEventListener::WinEventListener(DWORD processId, HWND window) : window_(window)
 {
     activeListener = this;
@@ -125,24 +94,30 @@ WinEventListener::WinEventListener(DWORD processId, HWND window) : window_(windo
 WinEventListener::~WinEventListener()
 {
     for (HWINEVENTHOOK hook : hooks_) {
-        if (hook != NULL) {
-            UnhookWinEvent(hook);
-        }
+        UnhookWinEvent(hook);
     }
     activeListener = nullptr;
 }
 
-// Left-out events stay in the record as event 0 until the take, so that the indexes hold.
-std::vector<HeardEvent> WinEventListener::take(size_t count)
+std::string WinEventListener::take(size_t count)
 {
-    auto heard = [this] {
-        return std::count_if(heard_.begin(), heard_.end(), [](const HeardEvent& e) { return e.event != 0; });
-    };
-    pumpUntil([&] { return (size_t)heard() >= count; }, EVENT_WAIT_MS);
-    std::vector<HeardEvent> taken;
-    std::copy_if(heard_.begin(), heard_.end(), std::back_inserter(taken), [](const HeardEvent& e) { return e.event != 0; });
+    pumpUntil([&] { return (size_t)std::count_if(heard_.begin(), heard_.end(), isCounted) >= count; }, EVENT_WAIT_MS);
+    std::string text;
+    for (const HeardEvent& heard : heard_) {
+        std::string child = std::to_string(heard.child);
+        bool focused = heard.state != -1 && (heard.state & STATE_SYSTEM_FOCUSED) != 0;
+        switch (heard.event) {
+        case 0: continue;
+        case EVENT_SYSTEM_SWITCHSTART: text += ", start"; break;
+        case EVENT_SYSTEM_SWITCHEND: text += ", end"; break;
+        case EVENT_OBJECT_REORDER: text += ", reorder"; break;
+        case EVENT_OBJECT_SELECTION: text += ", select " + child; break;
+        case EVENT_OBJECT_FOCUS: text += ", focus " + child + " '" + heard.name + "'" + (focused ? " focused" : ""); break;
+        default: text += ", event " + std::to_string(heard.event); break;
+        }
+    }
     heard_.clear();
-    return taken;
+    return text.empty() ? text : text.substr(2);
 }
 
 // The event is written down before its object is asked: asking pumps messages, and the events that
@@ -155,24 +130,18 @@ void CALLBACK WinEventListener::hear(HWINEVENTHOOK, DWORD event, HWND window, LO
     }
     size_t index = listener->heard_.size();
     listener->heard_.push_back(HeardEvent{event, child, "", -1});
-    if (event != EVENT_OBJECT_FOCUS) {
-        return;
-    }
     IAccessible* accessible = nullptr;
     VARIANT named;
     VariantInit(&named);
-    if (FAILED(AccessibleObjectFromEvent(window, (DWORD)object, (DWORD)child, &accessible, &named)) ||
-        accessible == nullptr || named.vt != VT_I4) {
-        listener->heard_[index].name = "(no object)";
+    if (event != EVENT_OBJECT_FOCUS ||
+        FAILED(AccessibleObjectFromEvent(window, (DWORD)object, (DWORD)child, &accessible, &named))) {
         return;
     }
     HeldAccessible held(accessible);
-    HeardEvent& heard = listener->heard_[index];
-    heard.name = accessibleName(accessible, named.lVal);
-    heard.state = accessibleState(accessible, named.lVal);
-    bool focusedList = accessibleRole(accessible, CHILDID_SELF) == ROLE_SYSTEM_LIST && heard.state != -1 &&
-                       (heard.state & STATE_SYSTEM_FOCUSED) != 0;
-    if (named.lVal == CHILDID_SELF && !focusedList) {
-        heard.event = 0;
-    }
+    // By index: the reads pump, and the events heard meanwhile may move the record.
+    std::string name = accessibleName(accessible, named.lVal);
+    LONG state = accessibleState(accessible, named.lVal);
+    bool focusedList = accessibleRole(accessible, CHILDID_SELF) == ROLE_SYSTEM_LIST && state != -1 &&
+                       (state & STATE_SYSTEM_FOCUSED) != 0;
+    listener->heard_[index] = HeardEvent{named.lVal == CHILDID_SELF && !focusedList ? 0 : event, child, name, state};
 }
