@@ -103,9 +103,33 @@ void giveChild(VARIANT* out, int row)
     out->lVal = row + 1; // NO_ROW, the list itself, is CHILDID_SELF
 }
 
-void giveNothing(VARIANT* out)
+// What an answer holds when there is none.
+void clear(VARIANT* out)
 {
     out->vt = VT_EMPTY;
+}
+
+void clear(BSTR* out)
+{
+    *out = NULL;
+}
+
+void clear(IDispatch** out)
+{
+    *out = NULL;
+}
+
+void clear(LONG* out)
+{
+    *out = 0;
+}
+
+// The list itself as a child id.
+VARIANT listId()
+{
+    VARIANT self = {};
+    giveChild(&self, NO_ROW);
+    return self;
 }
 
 HRESULT giveText(const WCHAR* text, BSTR* out)
@@ -145,9 +169,15 @@ public:
     // Whether the list that this object was made for is still open.
     bool connected() const { return listAnnounced && generation == openGeneration; }
 
-    // The row that a child id names: NO_ROW for CHILDID_SELF, the list itself.
-    HRESULT findRow(VARIANT child, int* row) const
+    // What every call starts with: an answer that is there, cleared, and the row that the child id
+    // names in the list now open (NO_ROW for CHILDID_SELF, the list itself).
+    template <class Answer>
+    HRESULT findRow(VARIANT child, int* row, Answer* out) const
     {
+        if (out == nullptr) {
+            return E_POINTER;
+        }
+        clear(out);
         if (!connected()) {
             return CO_E_OBJNOTCONNECTED;
         }
@@ -160,12 +190,8 @@ public:
 
     HRESULT giveProperty(VARIANT child, BSTR* out, Property property) const
     {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        *out = NULL;
         int row = NO_ROW;
-        HRESULT found = findRow(child, &row);
+        HRESULT found = findRow(child, &row, out);
         if (FAILED(found)) {
             return found;
         }
@@ -181,12 +207,8 @@ public:
 
     HRESULT giveNumber(VARIANT child, VARIANT* out, bool state) const
     {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        giveNothing(out);
         int row = NO_ROW;
-        HRESULT found = findRow(child, &row);
+        HRESULT found = findRow(child, &row, out);
         if (FAILED(found)) {
             return found;
         }
@@ -207,12 +229,10 @@ public:
     // The highlighted row; with none, the list itself has the focus and nothing is selected.
     HRESULT giveHighlight(VARIANT* out, bool selection) const
     {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        giveNothing(out);
-        if (!connected()) {
-            return CO_E_OBJNOTCONNECTED;
+        int row = NO_ROW;
+        HRESULT found = findRow(listId(), &row, out);
+        if (FAILED(found)) {
+            return found;
         }
         if (switchEntryCount() > 0) {
             giveChild(out, switcherState.cursor);
@@ -262,38 +282,29 @@ public:
     // IAccessible. The parent is the switcher window's own object, as the system makes it.
     HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override
     {
-        if (parent == nullptr) {
-            return E_POINTER;
-        }
-        *parent = NULL;
-        if (!connected()) {
-            return CO_E_OBJNOTCONNECTED;
+        int row = NO_ROW;
+        HRESULT found = findRow(listId(), &row, parent);
+        if (FAILED(found)) {
+            return found;
         }
         return library.objectFromWindow(switcherWindow, (DWORD)OBJID_WINDOW, DISPATCH_IID, (void**)parent);
     }
 
     HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* count) override
     {
-        if (count == nullptr) {
-            return E_POINTER;
+        int row = NO_ROW;
+        HRESULT found = findRow(listId(), &row, count);
+        if (SUCCEEDED(found)) {
+            *count = switchEntryCount();
         }
-        *count = 0;
-        if (!connected()) {
-            return CO_E_OBJNOTCONNECTED;
-        }
-        *count = switchEntryCount();
-        return S_OK;
+        return found;
     }
 
     // The rows are simple elements, named by the list with their child ids.
     HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override
     {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        *out = NULL;
         int row = NO_ROW;
-        HRESULT found = findRow(child, &row);
+        HRESULT found = findRow(child, &row, out);
         if (FAILED(found)) {
             return found;
         }
@@ -356,7 +367,8 @@ public:
     HRESULT STDMETHODCALLTYPE accSelect(LONG, VARIANT child) override
     {
         int row = NO_ROW;
-        HRESULT found = findRow(child, &row);
+        LONG unused = 0;
+        HRESULT found = findRow(child, &row, &unused);
         return FAILED(found) ? found : DISP_E_MEMBERNOTFOUND;
     }
 
@@ -365,12 +377,12 @@ public:
     // marked off-screen.
     HRESULT STDMETHODCALLTYPE accLocation(LONG* left, LONG* top, LONG* width, LONG* height, VARIANT child) override
     {
-        if (left == nullptr || top == nullptr || width == nullptr || height == nullptr) {
+        if (top == nullptr || width == nullptr || height == nullptr) {
             return E_POINTER;
         }
-        *left = *top = *width = *height = 0;
+        *top = *width = *height = 0;
         int row = NO_ROW;
-        HRESULT found = findRow(child, &row);
+        HRESULT found = findRow(child, &row, left);
         if (FAILED(found)) {
             return found;
         }
@@ -393,12 +405,8 @@ public:
     // the list to its rows. The list's own neighbours belong to the window's object.
     HRESULT STDMETHODCALLTYPE accNavigate(LONG direction, VARIANT start, VARIANT* end) override
     {
-        if (end == nullptr) {
-            return E_POINTER;
-        }
-        giveNothing(end);
         int row = NO_ROW;
-        HRESULT found = findRow(start, &row);
+        HRESULT found = findRow(start, &row, end);
         if (FAILED(found)) {
             return found;
         }
@@ -425,12 +433,10 @@ public:
     // The row whose band holds the point, the list for the rest of the client area, nothing outside.
     HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* out) override
     {
-        if (out == nullptr) {
-            return E_POINTER;
-        }
-        giveNothing(out);
-        if (!connected()) {
-            return CO_E_OBJNOTCONNECTED;
+        int row = NO_ROW;
+        HRESULT found = findRow(listId(), &row, out);
+        if (FAILED(found)) {
+            return found;
         }
         POINT point = {x, y};
         RECT client = {};
@@ -439,7 +445,7 @@ public:
         if (!IsWindowVisible(switcherWindow) || !PtInRect(&client, point)) {
             return S_FALSE;
         }
-        int row = switchEntryCount() - 1;
+        row = switchEntryCount() - 1;
         while (row >= 0) {
             RECT band = rowBand(row);
             if (isRowShown(row) && PtInRect(&band, point)) {
