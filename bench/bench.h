@@ -57,6 +57,9 @@ void pumpWaiting();
 // Each part of the bench adds its figures to the table.
 // openingsOnly: the switcher's openings alone (the run at another DPI than 96).
 void benchSwitcher(Table& table, bool openingsOnly = false);
+// The screen reader's ear that the switcher's steps are measured with: counts the WinEvents of that
+// window (its handle in decimal) until WM_QUIT, and returns the count.
+int hearWinEvents(const char* window);
 void benchHook(Table& table);
 void benchRequests(Table& table);
 void benchProgram(Table& table);

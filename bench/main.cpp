@@ -5,6 +5,7 @@
 // usage: vyr_bench.exe [--openings]   (inside a Wine session, from the build's bin folder)
 //   --openings: the switcher's openings alone, for a session of another DPI; they are printed
 //   beside the openings at 96 DPI that a full run in the same folder wrote down.
+//   --hear-win-events <window>: the screen reader's ear that the bench starts for itself.
 #include <cstdio>
 #include <cstring>
 
@@ -12,6 +13,9 @@
 
 int main(int argc, char** argv)
 {
+    if (argc > 2 && std::strcmp(argv[1], "--hear-win-events") == 0) {
+        return hearWinEvents(argv[2]);
+    }
     // As Vyr.exe runs.
     SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
     SYSTEM_INFO system;

@@ -4,6 +4,7 @@
 // every close empties the list, because the next opening fills without emptying.
 #include "core/switcher.h"
 
+#include "core/accessibility.h"
 #include "core/activation.h"
 #include "core/find.h"
 #include "core/held_messages.h"
@@ -93,6 +94,13 @@ static void repaintHighlight()
     UpdateWindow(switcherWindow);
 }
 
+// A screen reader hears of the move once the new highlight is drawn and can be read.
+static void showMovedHighlight()
+{
+    repaintHighlight();
+    announceHighlight();
+}
+
 // A find text that matches nothing leaves the list without rows: there is nothing to move to.
 static void moveHighlightForward()
 {
@@ -101,7 +109,7 @@ static void moveHighlightForward()
         return;
     }
     moveHighlightTo(switcherState.cursor == count - 1 ? 0 : switcherState.cursor + 1);
-    repaintHighlight();
+    showMovedHighlight();
 }
 
 static void moveHighlightBack()
@@ -111,7 +119,7 @@ static void moveHighlightBack()
         return;
     }
     moveHighlightTo(switcherState.cursor == 0 ? count - 1 : switcherState.cursor - 1);
-    repaintHighlight();
+    showMovedHighlight();
 }
 
 // What the switcher window was last placed for: its monitor, its rows and whether the find strip was
@@ -145,6 +153,7 @@ static void showChangedRows(int highlightedRow)
     }
     InvalidateRect(switcherWindow, NULL, TRUE);
     UpdateWindow(switcherWindow);
+    announceRowsChanged();
 }
 
 // Every close: both tables and the find text emptied, so that the next opening fills anew.
@@ -160,6 +169,7 @@ static void hideAndEmpty()
 {
     ShowWindow(switcherWindow, SW_HIDE);
     switcherState.painted = 0;
+    announceSwitchEnd();
     emptyLists();
 }
 
@@ -169,6 +179,7 @@ static void showSwitcher(int count)
     placedMonitor = switcherMonitor();
     placeForRows(count);
     UpdateWindow(switcherWindow);
+    announceSwitchStart();
 }
 
 static void handleForward()
@@ -225,6 +236,7 @@ static void handleCommit()
     }
     ShowWindow(switcherWindow, SW_HIDE);
     switcherState.painted = 0;
+    announceSwitchEnd();
     if (switchEntryCount() > 0) {
         activateWindow(switchList[switcherState.cursor].window);
     }
@@ -313,7 +325,7 @@ static void handleMouseMove(int y)
         return;
     }
     moveHighlightTo(row);
-    repaintHighlight();
+    showMovedHighlight();
 }
 
 // A press on the highlighted row changes nothing, not even mouseDrag.
@@ -326,7 +338,7 @@ static void handleLeftButtonDown(int y)
     switcherState.mouseDrag = 1;
     switcherState.mouseMoveCount = MOUSE_MOVES_BEFORE_HOVER;
     moveHighlightTo(row);
-    repaintHighlight();
+    showMovedHighlight();
 }
 
 // Activates first, while the switcher is still shown, and closes afterwards. A release in the strip
@@ -507,6 +519,8 @@ LRESULT CALLBACK switcherWindowProc(HWND window, UINT message, WPARAM wParam, LP
             runOrHold(WM_RENEW_KEYBOARD_HOOK, 0, 0);
         }
         return message == WM_POWERBROADCAST ? TRUE : 0;
+    case WM_GETOBJECT:
+        return answerAccessibleObjectQuery(window, wParam, lParam);
     // The window is placed for its monitor's DPI at each opening, so it does not take the size
     // that the system suggests when it moves onto a monitor of another DPI. A change of the DPI
     // while a list is open shows from the next opening: a list lives for a moment.

@@ -8,11 +8,15 @@
 // carry out the set-foreground request.
 #include "desktop.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
+#include <iterator>
 
 #include "core/dpi.h"
 #include "core/switcher_metrics.h"
 #include "hook/hook_contract.h"
+#include "support/accessibility_client.h"
 #include "support/dwm_stand_in.h"
 #include "support/pump.h"
 
@@ -528,6 +532,93 @@ TEST_F(Switching, ExcludedProgramsClassesAndTitlesAreLeftOut)
         fixtures.detach();
         vyr.reset();
     }
+}
+
+// Whether the process has loaded the module (a name such as "oleacc.dll").
+bool processHasModule(DWORD processId, const char* name)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId);
+    MODULEENTRY32 module = {};
+    module.dwSize = sizeof module;
+    bool found = false;
+    for (BOOL more = Module32First(snapshot, &module); more && !found; more = Module32Next(snapshot, &module)) {
+        found = lstrcmpiA(module.szModule, name) == 0;
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
+std::string titleOf(HWND window)
+{
+    char title[256] = "";
+    GetWindowTextA(window, title, sizeof title);
+    return title;
+}
+
+// A screen reader in another process, as this test is: an out-of-context WinEvent hook on Vyr.exe
+// that reads each focus event's object through Wine's marshalling (measured: names, states, roles,
+// the value, counts, locations, hit tests, navigation, focus, selection and the error of a closed
+// list all cross). Vyr loads oleacc only when the first question comes.
+TEST_F(Switching, AScreenReaderHearsTheSwitchAndReadsEachHighlightedTitle)
+{
+    ASSERT_NO_FATAL_FAILURE(startVyr());
+    addSampleWindows();
+    addWindow(FixturePlan("Inbox - Mail").icon(Icons::Browser).onThread(4));
+    std::vector<HWND> rows = expectedRows();
+    ASSERT_NO_FATAL_FAILURE(bringToFront(rows[0]));
+    EXPECT_FALSE(processHasModule(vyr->id(), "oleacc.dll")) << "loaded before anyone asked";
+    CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    WinEventListener listener(vyr->id(), vyr->window());
+    ASSERT_TRUE(listener.listening());
+    auto focus = [](int child, HWND window) {
+        std::string at = std::to_string(child);
+        return "focus " + at + " '" + titleOf(window) + "' focused, select " + at;
+    };
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    EXPECT_EQ(listener.take(3), "start, " + focus(2, rows[1]));
+    ASSERT_TRUE(act("key Tab"));
+    EXPECT_EQ(listener.take(2), focus(3, rows[2]));
+    ASSERT_TRUE(act("key shift+Tab"));
+    EXPECT_EQ(listener.take(2), focus(2, rows[1]));
+
+    // "t" leaves the three sample windows in stacking order, the first highlighted.
+    std::vector<HWND> matches;
+    std::copy_if(rows.begin(), rows.end(), std::back_inserter(matches),
+                 [](HWND w) { return titleOf(w) != "Inbox - Mail"; });
+    ASSERT_TRUE(act("key t"));
+    EXPECT_EQ(listener.take(3), "reorder, " + focus(1, matches[0]));
+    HeldAccessible list = clientObjectOf(vyr->window());
+    ASSERT_TRUE(list);
+    EXPECT_EQ(accessibleRole(list.get(), CHILDID_SELF), ROLE_SYSTEM_LIST);
+    EXPECT_EQ(accessibleName(list.get(), CHILDID_SELF, true), "t");
+    LONG count = 0;
+    EXPECT_EQ(list->get_accChildCount(&count), S_OK);
+    EXPECT_EQ(count, 3);
+    SwitcherOnScreen onScreen = switcher();
+    ASSERT_TRUE(onScreen.showsHighlightOn(0, 3));
+    for (LONG child = 1; child <= 3; child++) {
+        EXPECT_EQ(accessibleName(list.get(), child), titleOf(matches[child - 1]));
+        EXPECT_EQ(accessibleState(list.get(), child) & STATE_SYSTEM_FOCUSED, child == 1 ? STATE_SYSTEM_FOCUSED : 0);
+        RECT band = accessibleLocation(list.get(), child);
+        POINT middle = onScreen.rowMiddle(child - 1);
+        EXPECT_TRUE(PtInRect(&band, middle)) << "row " << child << " is painted where its location says";
+        VARIANT hit;
+        VariantInit(&hit);
+        EXPECT_EQ(childAnswer(list->accHitTest(middle.x, middle.y, &hit), hit), child);
+    }
+    VARIANT answer;
+    VariantInit(&answer);
+    EXPECT_EQ(childAnswer(list->accNavigate(NAVDIR_NEXT, childId(1), &answer), answer), 2);
+    EXPECT_EQ(childAnswer(list->get_accFocus(&answer), answer), 1);
+    EXPECT_EQ(childAnswer(list->get_accSelection(&answer), answer), 1);
+
+    ASSERT_TRUE(act("key Delete"));
+    EXPECT_EQ(listener.take(3), "reorder, " + focus(1, matches[1]));
+    ASSERT_TRUE(act("key Escape"));
+    EXPECT_EQ(listener.take(1), "end");
+    EXPECT_EQ(list->get_accChildCount(&count), CO_E_OBJNOTCONNECTED) << "the object held past the close";
+    releaseAlt();
+    EXPECT_TRUE(processHasModule(vyr->id(), "oleacc.dll"));
 }
 
 } // namespace
