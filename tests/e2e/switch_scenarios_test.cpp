@@ -398,7 +398,9 @@ TEST_F(Switching, TypingFindsAWindowAndNoLetterReachesTheApplicationBehind)
     ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
     SwitcherOnScreen list = switcher();
     ASSERT_TRUE(act("key t E r m"));
-    EXPECT_TRUE(pumpUntil([&] { return rowsShown(list.frame(), true) == 1; }, SHOW_WAIT_MS)) << "only Terminal";
+    EXPECT_TRUE(pumpUntil([&] { return rowsShown(list.frame(), true) == 1; }, SHOW_WAIT_MS))
+        << "only Terminal; " << rowsShown(list.frame(), true) << " rows, the list shown " << list.shown()
+        << ", the editor holds \"" << editor->typedText() << "\"";
     EXPECT_TRUE(list.showsHighlightOn(0, 1));
     EXPECT_NE(savePicture("switcher-find", grown(list.frame(), 12)), "");
     ASSERT_TRUE(act("key x"));
