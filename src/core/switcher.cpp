@@ -162,12 +162,15 @@ static void hideAndEmpty()
     emptyLists();
 }
 
-// The full paint inside UpdateWindow sets painted: the switcher is open when this returns.
+// The full paint inside UpdateWindow sets painted: the switcher is open when this returns. The
+// windows whose icon the paint took from the cache are asked again after this command, from a
+// message of its own: a Tab that follows at once is not held up by the queries.
 static void showSwitcher(int count)
 {
     placedMonitor = switcherMonitor();
     placeForRows(count);
     UpdateWindow(switcherWindow);
+    PostMessageA(switcherWindow, WM_ASK_FOR_ICONS, 0, 0);
 }
 
 static void handleForward()
@@ -282,6 +285,17 @@ static void handleFindBackspace()
 {
     if (switcherState.painted && removeLastFromFindText()) {
         showFindResult();
+    }
+}
+
+// Answers to the icon queries asked after the opening's paint changed icons: both tables take them,
+// and the rows shown with the old ones are drawn again, no others.
+static void handleIconAnswers()
+{
+    unsigned long long rows = takeAnsweredIcons(switchList);
+    takeAnsweredIcons(switchSnapshot);
+    if (switcherState.painted && rows != 0) {
+        repaintRows(rows);
     }
 }
 
@@ -412,6 +426,12 @@ static void runHandler(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_MOUSEWHEEL:
         handleMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
         break;
+    case WM_ASK_FOR_ICONS:
+        askAgainForIcons(switcherWindow);
+        break;
+    case WM_ICON_ANSWERS:
+        handleIconAnswers();
+        break;
     }
     handlerRunning = false;
 }
@@ -481,6 +501,8 @@ LRESULT CALLBACK switcherWindowProc(HWND window, UINT message, WPARAM wParam, LP
     case WM_LBUTTONUP:
     case WM_MBUTTONUP:
     case WM_MOUSEWHEEL:
+    case WM_ASK_FOR_ICONS:
+    case WM_ICON_ANSWERS:
         runOrHold(message, wParam, lParam);
         return 0;
     case WM_SWITCH_IS_OPEN:
