@@ -487,8 +487,47 @@ struct GroupIconEntry {
 };
 #pragma pack(pop)
 
-// 16, 20 and 24 pixels are the notification area's icon at 100, 125 and 150 %.
-TEST_F(VyrResources, IconGroupHolds32And16And48And20And24PixelImagesOf24Bits)
+// The colours of an icon's visible pixels, as the system decodes its image (a PNG one included).
+std::set<DWORD> visibleColours(HICON icon, int size)
+{
+    std::set<DWORD> colours;
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info)) {
+        return colours;
+    }
+    BITMAPINFO format = {};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = size;
+    format.bmiHeader.biHeight = -size;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    std::vector<DWORD> pixels((size_t)size * size);
+    HDC screen = GetDC(NULL);
+    if (info.hbmColor != NULL &&
+        GetDIBits(screen, info.hbmColor, 0, size, pixels.data(), &format, DIB_RGB_COLORS) == size) {
+        for (DWORD pixel : pixels) {
+            if ((pixel >> 24) != 0) {
+                colours.insert(pixel & 0xFFFFFF);
+            }
+        }
+    }
+    ReleaseDC(NULL, screen);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return colours;
+}
+
+const BYTE PNG_SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+DWORD bigEndian(const BYTE* at)
+{
+    return (DWORD)at[0] << 24 | (DWORD)at[1] << 16 | (DWORD)at[2] << 8 | at[3];
+}
+
+// 16, 20 and 24 pixels are the notification area's icon at 100, 125 and 150 %. From 48 pixels on
+// an image is a PNG (8-bit RGBA, so 32 bits in the group), as Windows reads large icon images.
+TEST_F(VyrResources, IconGroupHolds32And16And48And20And24PixelImagesOf24BitsAndAPngAt48)
 {
     EXPECT_EQ(std::set<WORD>({JAPANESE}),
               languagesOf(reinterpret_cast<LPCWSTR>(RT_GROUP_ICON), IDI_APP));
@@ -508,9 +547,10 @@ TEST_F(VyrResources, IconGroupHolds32And16And48And20And24PixelImagesOf24Bits)
         SCOPED_TRACE(size);
         EXPECT_EQ(size, entry.width);
         EXPECT_EQ(size, entry.height);
+        bool isPng = size >= 48;
         EXPECT_EQ(0, entry.colorCount);
         EXPECT_EQ(1, entry.planes);
-        EXPECT_EQ(24, entry.bitCount);
+        EXPECT_EQ(isPng ? 32 : 24, entry.bitCount);
 
         Bytes image = find(reinterpret_cast<LPCWSTR>(RT_ICON), entry.id, JAPANESE);
         ASSERT_NE(nullptr, image.data);
@@ -518,6 +558,25 @@ TEST_F(VyrResources, IconGroupHolds32And16And48And20And24PixelImagesOf24Bits)
         // undefined.
         DWORD bytesInRes = entry.bytesInRes;
         EXPECT_EQ(bytesInRes, image.size);
+        HICON icon = CreateIconFromResourceEx(const_cast<BYTE*>(image.data), image.size, TRUE,
+                                              0x00030000, size, size, 0);
+        ASSERT_NE(nullptr, icon);
+        std::set<DWORD> decoded = isPng ? visibleColours(icon, size) : std::set<DWORD>();
+        DestroyIcon(icon);
+        if (isPng) {
+            // The signature, then IHDR: its length, name, width, height, bit depth and colour type.
+            const DWORD IHDR_END = 8 + 8 + 13;
+            ASSERT_GE(image.size, IHDR_END);
+            EXPECT_EQ(0, std::memcmp(image.data, PNG_SIGNATURE, sizeof PNG_SIGNATURE));
+            EXPECT_EQ(0, std::memcmp(image.data + 12, "IHDR", 4));
+            EXPECT_EQ((DWORD)size, bigEndian(image.data + 16));
+            EXPECT_EQ((DWORD)size, bigEndian(image.data + 20));
+            EXPECT_EQ(8, image.data[24]);
+            EXPECT_EQ(6, image.data[25]); // RGBA
+            // A picture, not a blank: its visible pixels have several colours.
+            EXPECT_GE(decoded.size(), 5u);
+            continue;
+        }
         BITMAPINFOHEADER header;
         ASSERT_GE(image.size, sizeof header);
         std::memcpy(&header, image.data, sizeof header);
@@ -536,13 +595,6 @@ TEST_F(VyrResources, IconGroupHolds32And16And48And20And24PixelImagesOf24Bits)
             colours.insert(colour[at] | colour[at + 1] << 8 | colour[at + 2] << 16);
         }
         EXPECT_GE(colours.size(), 5u);
-
-        HICON icon = CreateIconFromResourceEx(const_cast<BYTE*>(image.data), image.size, TRUE,
-                                              0x00030000, size, size, 0);
-        EXPECT_NE(nullptr, icon);
-        if (icon != NULL) {
-            DestroyIcon(icon);
-        }
     }
 }
 
