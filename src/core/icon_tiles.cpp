@@ -1,5 +1,7 @@
 #include "core/icon_tiles.h"
 
+#include "core/memory_bitmap.h"
+
 namespace {
 
 // Enough for the distinct icons of a list in both row colours; the tile used longest ago makes
@@ -18,9 +20,7 @@ struct Tile {
 // The tiles' bitmap and DC are made for one icon size and kept while the list's icons have it; a
 // list of another size deletes them and makes new ones (the process's end releases the last).
 struct TileSet {
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ keptBitmap;
+    MemoryBitmap memory;
     int size;
     Tile tiles[ICON_TILES];
     DWORD useCount;
@@ -28,31 +28,16 @@ struct TileSet {
 
 TileSet tileSet;
 
-void releaseTiles()
-{
-    if (tileSet.dc != NULL) {
-        SelectObject(tileSet.dc, tileSet.keptBitmap);
-        DeleteDC(tileSet.dc);
-        DeleteObject(tileSet.bitmap);
-    }
-    tileSet = TileSet{};
-}
-
 bool haveTilesOf(HDC like, int size)
 {
-    if (tileSet.dc != NULL && tileSet.size == size) {
+    if (tileSet.memory.dc != NULL && tileSet.size == size) {
         return true;
     }
-    releaseTiles();
-    tileSet.dc = CreateCompatibleDC(like);
-    tileSet.bitmap = CreateCompatibleBitmap(like, ICON_TILES * size, size);
-    if (tileSet.dc == NULL || tileSet.bitmap == NULL) {
-        DeleteDC(tileSet.dc);
-        DeleteObject(tileSet.bitmap);
-        tileSet = TileSet{};
+    releaseMemoryBitmap(&tileSet.memory);
+    tileSet = TileSet{};
+    if (!makeMemoryBitmap(like, ICON_TILES * size, size, &tileSet.memory)) {
         return false;
     }
-    tileSet.keptBitmap = SelectObject(tileSet.dc, tileSet.bitmap);
     tileSet.size = size;
     return true;
 }
@@ -91,14 +76,14 @@ void drawIconOver(HDC dc, int x, int y, int size, HICON icon, COLORREF under)
     Tile& tile = tileSet.tiles[index];
     tile.lastUse = ++tileSet.useCount;
     if (found) {
-        BitBlt(dc, x, y, size, size, tileSet.dc, index * size, 0, SRCCOPY);
+        BitBlt(dc, x, y, size, size, tileSet.memory.dc, index * size, 0, SRCCOPY);
         return;
     }
     DrawIconEx(dc, x, y, icon, size, size, 0, NULL, DI_NORMAL);
     RECT clip;
     if (GetClipBox(dc, &clip) != ERROR && clip.left <= x && clip.top <= y && clip.right >= x + size &&
         clip.bottom >= y + size) {
-        BitBlt(tileSet.dc, index * size, 0, size, size, dc, x, y, SRCCOPY);
+        BitBlt(tileSet.memory.dc, index * size, 0, size, size, dc, x, y, SRCCOPY);
         tile.icon = icon;
         tile.under = under;
     } else {

@@ -15,6 +15,7 @@
 #include "core/dpi.h"
 #include "core/find.h"
 #include "core/icon_tiles.h"
+#include "core/memory_bitmap.h"
 #include "core/switch_list.h"
 #include "core/switcher.h"
 #include "core/switcher_metrics.h"
@@ -50,12 +51,10 @@ unsigned long long rowsToRepaint;
 // while they fit: a client area larger than the bitmap, another DPI or another menu font makes new
 // ones, and the old ones are deleted then (the process's end releases the last).
 struct Picture {
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ keptBitmap; // what the new DC held, selected back before it is deleted
+    MemoryBitmap memory;
     HFONT font;
     HGDIOBJ keptFont;
-    LOGFONTW madeFrom;  // the font's description
+    LOGFONTW madeFrom; // the font's description
     int width, height, dpi;
 };
 
@@ -63,16 +62,11 @@ Picture picture;
 
 void releasePicture()
 {
-    if (picture.dc == NULL) {
-        return;
-    }
-    SelectObject(picture.dc, picture.keptBitmap);
     if (picture.font != NULL) {
-        SelectObject(picture.dc, picture.keptFont);
+        SelectObject(picture.memory.dc, picture.keptFont);
         DeleteObject(picture.font);
     }
-    DeleteDC(picture.dc);
-    DeleteObject(picture.bitmap);
+    releaseMemoryBitmap(&picture.memory);
     picture = Picture{};
 }
 
@@ -88,16 +82,10 @@ bool fitsAPicture(const SwitcherMetrics& metrics, const RECT& client)
 
 bool makePicture(HDC windowDc, const RECT& client, int dpi)
 {
-    picture.dc = CreateCompatibleDC(windowDc);
-    picture.bitmap = CreateCompatibleBitmap(windowDc, client.right, client.bottom);
-    if (picture.dc == NULL || picture.bitmap == NULL) {
-        DeleteDC(picture.dc);
-        DeleteObject(picture.bitmap);
-        picture = Picture{};
+    if (!makeMemoryBitmap(windowDc, client.right, client.bottom, &picture.memory)) {
         return false;
     }
-    picture.keptBitmap = SelectObject(picture.dc, picture.bitmap);
-    SetBkMode(picture.dc, TRANSPARENT);
+    SetBkMode(picture.memory.dc, TRANSPARENT);
     picture.width = client.right;
     picture.height = client.bottom;
     picture.dpi = dpi;
@@ -114,7 +102,7 @@ void selectRowFont()
     if (font == NULL) {
         return;
     }
-    HGDIOBJ replaced = SelectObject(picture.dc, font);
+    HGDIOBJ replaced = SelectObject(picture.memory.dc, font);
     if (picture.font == NULL) {
         picture.keptFont = replaced;
     } else {
@@ -134,7 +122,7 @@ HDC pictureFor(HDC windowDc, const RECT& paintArea)
     if (windowDc == NULL || !fitsAPicture(metrics, client)) {
         return NULL;
     }
-    if (picture.dc == NULL || client.right > picture.width || client.bottom > picture.height ||
+    if (picture.memory.dc == NULL || client.right > picture.width || client.bottom > picture.height ||
         metrics.dpi != picture.dpi) {
         releasePicture();
         if (!makePicture(windowDc, client, metrics.dpi)) {
@@ -142,8 +130,9 @@ HDC pictureFor(HDC windowDc, const RECT& paintArea)
         }
     }
     selectRowFont();
-    IntersectClipRect(picture.dc, paintArea.left, paintArea.top, paintArea.right, paintArea.bottom);
-    return picture.dc;
+    HDC dc = picture.memory.dc;
+    IntersectClipRect(dc, paintArea.left, paintArea.top, paintArea.right, paintArea.bottom);
+    return dc;
 }
 
 // Where a paint draws, and the window's DC that what it drew is copied to; the same DC when the
