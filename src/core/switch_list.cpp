@@ -372,11 +372,13 @@ int fillSwitchList()
     return switchEntryCount();
 }
 
+// A window whose answers to an earlier asking are still awaited is not asked twice.
 void askAgainForIcons(HWND notified)
 {
     answersNotified = notified;
     for (int i = 0; i < candidateCount; i++) {
-        if (candidates[i].cached != NULL) {
+        const Candidate& candidate = candidates[i];
+        if (candidate.cached != NULL && !candidate.awaited[ICON_SMALL] && !candidate.awaited[ICON_BIG]) {
             askForIcons(i);
         }
     }
