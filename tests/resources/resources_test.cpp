@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "core/memory_bitmap.h"
 #include "res/resource.h"
+#include "support/pixels.h"
 #include "support/vyr_process.h"
 
 namespace {
@@ -487,42 +489,18 @@ struct GroupIconEntry {
 };
 #pragma pack(pop)
 
-// The colours of an icon's visible pixels, as the system decodes its image (a PNG one included).
-std::set<DWORD> visibleColours(HICON icon, int size)
+// The colours of the icon as the system draws it (a PNG image decoded), over black.
+std::set<COLORREF> drawnColours(HICON icon, int size)
 {
-    std::set<DWORD> colours;
-    ICONINFO info = {};
-    if (!GetIconInfo(icon, &info)) {
-        return colours;
-    }
-    BITMAPINFO format = {};
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = size;
-    format.bmiHeader.biHeight = -size;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
-    std::vector<DWORD> pixels((size_t)size * size);
     HDC screen = GetDC(NULL);
-    if (info.hbmColor != NULL &&
-        GetDIBits(screen, info.hbmColor, 0, size, pixels.data(), &format, DIB_RGB_COLORS) == size) {
-        for (DWORD pixel : pixels) {
-            if ((pixel >> 24) != 0) {
-                colours.insert(pixel & 0xFFFFFF);
-            }
-        }
-    }
+    MemoryBitmap drawn;
+    makeMemoryBitmap(screen, size, size, &drawn);
+    DrawIconEx(drawn.dc, 0, 0, icon, size, size, 0, NULL, DI_NORMAL);
+    std::vector<COLORREF> pixels;
+    readPixels(drawn.dc, 0, 0, size, size, &pixels);
+    releaseMemoryBitmap(&drawn);
     ReleaseDC(NULL, screen);
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    return colours;
-}
-
-const BYTE PNG_SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
-DWORD bigEndian(const BYTE* at)
-{
-    return (DWORD)at[0] << 24 | (DWORD)at[1] << 16 | (DWORD)at[2] << 8 | at[3];
+    return std::set<COLORREF>(pixels.begin(), pixels.end());
 }
 
 // 16, 20 and 24 pixels are the notification area's icon at 100, 125 and 150 %. From 48 pixels on
@@ -561,20 +539,16 @@ TEST_F(VyrResources, IconGroupHolds32And16And48And20And24PixelImagesOf24BitsAndA
         HICON icon = CreateIconFromResourceEx(const_cast<BYTE*>(image.data), image.size, TRUE,
                                               0x00030000, size, size, 0);
         ASSERT_NE(nullptr, icon);
-        std::set<DWORD> decoded = isPng ? visibleColours(icon, size) : std::set<DWORD>();
+        std::set<COLORREF> drawn = drawnColours(icon, size);
         DestroyIcon(icon);
         if (isPng) {
-            // The signature, then IHDR: its length, name, width, height, bit depth and colour type.
-            const DWORD IHDR_END = 8 + 8 + 13;
-            ASSERT_GE(image.size, IHDR_END);
-            EXPECT_EQ(0, std::memcmp(image.data, PNG_SIGNATURE, sizeof PNG_SIGNATURE));
-            EXPECT_EQ(0, std::memcmp(image.data + 12, "IHDR", 4));
-            EXPECT_EQ((DWORD)size, bigEndian(image.data + 16));
-            EXPECT_EQ((DWORD)size, bigEndian(image.data + 20));
-            EXPECT_EQ(8, image.data[24]);
-            EXPECT_EQ(6, image.data[25]); // RGBA
-            // A picture, not a blank: its visible pixels have several colours.
-            EXPECT_GE(decoded.size(), 5u);
+            // The signature, then IHDR (13 bytes): 48 x 48, 8 bits per channel, RGBA. A picture, not a
+            // blank: its visible pixels have several colours.
+            const BYTE START[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                                  0,    0,   0,   48,  0,    0,    0,    48,   8, 6};
+            ASSERT_GE(image.size, sizeof START);
+            EXPECT_EQ(0, std::memcmp(image.data, START, sizeof START));
+            EXPECT_GE(drawn.size(), 5u);
             continue;
         }
         BITMAPINFOHEADER header;
