@@ -385,7 +385,10 @@ static void runHandler(UINT message, WPARAM wParam, LPARAM lParam)
         return;
     }
     int y = HIWORD(lParam); // client y, an unsigned 16-bit number
-    handlerRunning = true;
+    // The icon cache's two messages wait for no other thread while the switcher is closed, and must
+    // not make it look as if it were opening then: the hook library would take the next key typed
+    // in the application for the list's.
+    handlerRunning = (message != WM_ASK_FOR_ICONS && message != WM_ICON_ANSWERS) || switcherState.painted;
     switch (message) {
     case WM_SWITCH_FORWARD:
         handleForward();

@@ -385,6 +385,21 @@ TEST_F(IconsKept, AnIconThatChangedIsDrawnAnewOnceTheWindowAnswersAndNoOtherRowI
     }
 }
 
+// The queries asked again after a switch that has closed meanwhile leave the switcher closed to the
+// hook library's question: a key typed then belongs to the application.
+TEST_F(IconsKept, TheIconsAskedAgainAfterACloseDoNotMakeTheSwitcherLookOpen)
+{
+    std::vector<LRESULT> answers;
+    TestWindow alpha = makeWindow("Alpha").onIconQuery([&] { answers.push_back(send(WM_SWITCH_IS_OPEN)); });
+    TestWindow beta = makeWindow("Beta");
+    openAndClose();
+    answers.clear();
+    send(WM_SWITCH_FORWARD);
+    send(WM_SWITCH_CANCEL);
+    pumpPendingMessages();
+    EXPECT_EQ(answers, std::vector<LRESULT>{0}) << "asked once, while closed";
+}
+
 // A handle the cache knows, now of a window of another thread or process, is a window seen for the
 // first time, never drawn with the kept icon. Under Wine 8 a handle's value does not come back soon
 // (measured: 3000 windows made and destroyed one after another in one thread got 3000 handles, the
