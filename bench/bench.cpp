@@ -33,6 +33,11 @@ double Series::worst() const
     return values_.empty() ? 0 : *std::max_element(values_.begin(), values_.end());
 }
 
+double Series::best() const
+{
+    return values_.empty() ? 0 : *std::min_element(values_.begin(), values_.end());
+}
+
 int Series::countAbove(double limit) const
 {
     return (int)std::count_if(values_.begin(), values_.end(), [limit](double v) { return v > limit; });

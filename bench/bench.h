@@ -21,6 +21,7 @@ public:
     size_t size() const { return values_.size(); }
     double median() const;
     double worst() const;
+    double best() const;
     int countAbove(double limit) const;
 
 private:

@@ -16,10 +16,13 @@ endif()
 if(MSVC)
   set(VYR_WARNINGS /W4)
   set(VYR_LEAN)
+  set(VYR_ZEROED_IN_BSS)
 else()
   set(VYR_WARNINGS -Wall -Wextra -Wshadow -Werror)
-  # No -fdata-sections: mingw's GCC then puts every zero-filled table into a .data section of its
-  # own, stored in the file, where .bss would cost nothing (the switch list, the find's snapshot and
-  # the exclusions alone are 7 KB of Vyr.exe).
-  set(VYR_LEAN -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -ffunction-sections)
+  set(VYR_LEAN -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -ffunction-sections -fdata-sections)
+  # For the program (Vyr.exe): with -fdata-sections mingw's GCC puts every zero-initialised record
+  # into a .data$ section of its own, which the file carries byte for byte (the switch list, its
+  # snapshot, the fill's candidates and the icon cache are hundreds of KB of zeros). Without it they
+  # go to .bss, which takes no room in the file.
+  set(VYR_ZEROED_IN_BSS -fno-data-sections)
 endif()

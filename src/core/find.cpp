@@ -3,23 +3,6 @@
 
 #include "core/exclusion.h"
 
-namespace {
-
-constexpr int TITLE_CHARS = 1024;
-
-// The title is read now, as the painting reads it: it may have changed since the fill. A window
-// that has gone is not asked (Wine answers garbage for it) and has no title, so a find text hides it.
-bool titleContains(HWND window, const char* part)
-{
-    char title[TITLE_CHARS] = "";
-    if (IsWindow(window)) {
-        GetWindowTextA(window, title, TITLE_CHARS - 1);
-    }
-    return containsIgnoringAsciiCase(title, part);
-}
-
-} // namespace
-
 bool isFindCharacter(WPARAM character)
 {
     return (character >= 'A' && character <= 'Z') || (character >= 'a' && character <= 'z') ||
@@ -67,12 +50,16 @@ bool removeLastFromFindText()
     return true;
 }
 
+// The titles are those the fill read: a typed character reads no title again (for a window of
+// another thread of this process a read is a message sent to that thread, and waits for it); the rows
+// drawn then read theirs anew. A window that has gone has no title to draw, so a find text hides it.
 int showMatches()
 {
     int shown = 0;
     for (int i = 0; i < SWITCH_LIST_SLOTS && switchSnapshot[i].window != NULL; i++) {
-        if (findText[0] == '\0' || titleContains(switchSnapshot[i].window, findText)) {
-            switchList[shown++] = switchSnapshot[i];
+        const SwitchEntry& entry = switchSnapshot[i];
+        if (findText[0] == '\0' || (containsIgnoringAsciiCase(entry.title, findText) && IsWindow(entry.window))) {
+            switchList[shown++] = entry;
         }
     }
     for (int i = shown; i < SWITCH_LIST_SLOTS && switchList[i].window != NULL; i++) {

@@ -20,7 +20,10 @@ inline long long rowHeight()
 }
 
 // WM_PAINT: the full paint while the switcher is closed (every row, then painted = 1), the
-// incremental paint while it is open (rows previousCursor and cursor only).
+// incremental paint while it is open (rows previousCursor and cursor only, or those that
+// repaintRows asks for).
 void paintSwitcherWindow();
+// Draws these rows again at once (bit i: row i), as their entries are now, and no other row.
+void repaintRows(unsigned long long rows);
 // Draws row index into dc, its band filled with brush; text colour, mode and font are the caller's.
 void paintRow(HDC dc, int index, HBRUSH brush);

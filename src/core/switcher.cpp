@@ -173,13 +173,16 @@ static void hideAndEmpty()
     emptyLists();
 }
 
-// The full paint inside UpdateWindow sets painted: the switcher is open when this returns.
+// The full paint inside UpdateWindow sets painted: the switcher is open when this returns. The
+// windows whose icon the paint took from the cache are asked again after this command, from a
+// message of its own: a Tab that follows at once is not held up by the queries.
 static void showSwitcher(int count)
 {
     placedMonitor = switcherMonitor();
     placeForRows(count);
     UpdateWindow(switcherWindow);
     announceSwitchStart();
+    PostMessageA(switcherWindow, WM_ASK_FOR_ICONS, 0, 0);
 }
 
 static void handleForward()
@@ -298,6 +301,17 @@ static void handleFindBackspace()
     }
 }
 
+// Answers to the icon queries asked after the opening's paint changed icons: both tables take them,
+// and the rows shown with the old ones are drawn again, no others.
+static void handleIconAnswers()
+{
+    unsigned long long rows = takeAnsweredIcons(switchList);
+    takeAnsweredIcons(switchSnapshot);
+    if (switcherState.painted && rows != 0) {
+        repaintRows(rows);
+    }
+}
+
 static void handleShowValue(WPARAM value)
 {
     char text[VALUE_TEXT_CHARS];
@@ -395,7 +409,10 @@ static void runHandler(UINT message, WPARAM wParam, LPARAM lParam)
         return;
     }
     int y = HIWORD(lParam); // client y, an unsigned 16-bit number
-    handlerRunning = true;
+    // The icon cache's two messages wait for no other thread while the switcher is closed, and must
+    // not make it look as if it were opening then: the hook library would take the next key typed
+    // in the application for the list's.
+    handlerRunning = (message != WM_ASK_FOR_ICONS && message != WM_ICON_ANSWERS) || switcherState.painted;
     switch (message) {
     case WM_SWITCH_FORWARD:
         handleForward();
@@ -438,6 +455,12 @@ static void runHandler(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_RENEW_KEYBOARD_HOOK:
         handleKeyboardRenewal();
+        break;
+    case WM_ASK_FOR_ICONS:
+        askAgainForIcons(switcherWindow);
+        break;
+    case WM_ICON_ANSWERS:
+        handleIconAnswers();
         break;
     }
     handlerRunning = false;
@@ -508,6 +531,8 @@ LRESULT CALLBACK switcherWindowProc(HWND window, UINT message, WPARAM wParam, LP
     case WM_LBUTTONUP:
     case WM_MBUTTONUP:
     case WM_MOUSEWHEEL:
+    case WM_ASK_FOR_ICONS:
+    case WM_ICON_ANSWERS:
         runOrHold(message, wParam, lParam);
         return 0;
     case WM_SWITCH_IS_OPEN:

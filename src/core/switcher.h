@@ -24,6 +24,9 @@ extern UINT taskbarCreatedMessage;
 
 // The tray icon's callback message.
 constexpr UINT WM_TRAYNOTIFY = WM_USER + 0x80;
+// Posted by an opening to the switcher window: the windows whose icon came from the icon cache are
+// asked again (WM_USER + 0x81 is WM_ICON_ANSWERS, core/switch_list.h).
+constexpr UINT WM_ASK_FOR_ICONS = WM_USER + 0x82;
 
 // What the window procedure hands on to the application shell, which sets both at start-up (the
 // core does not reach up into the shell). Either may be null: the message is then ignored.

@@ -7,6 +7,7 @@
 
 #include "core/activation.h"
 #include "core/find.h"
+#include "core/icon_cache.h"
 #include "core/painting.h"
 #include "core/switcher_metrics.h"
 #include "hook/hook_contract.h"
@@ -53,6 +54,7 @@ void SwitcherTest::SetUp()
     switcherState = SwitcherState{};
     switcherView = SwitcherView{}; // as at start: no list placed yet
     std::memset(switchList, 0, sizeof switchList);
+    std::memset(iconCache, 0, sizeof iconCache); // as at start: no window seen yet
     forgetSnapshot();
     exclusions = Exclusions{};
     createSwitcherWindow();

@@ -1,6 +1,6 @@
-// A switcher that paints all day must give back every font and pen it creates. The process's GDI
-// handle table is finite: fill it to a small headroom, paint far more often than the headroom
-// allows any leak, and the last paint shows whether it could still create its font and pens (a
+// A switcher that paints all day must give back every font, pen and bitmap it creates. The
+// process's GDI handle table is finite: fill it to a small headroom, paint far more often than the
+// headroom allows any leak, and the last paint shows whether it could still create what it needs (a
 // missing font draws the title in the system font, a missing null pen leaves the DC's black pen to
 // outline the band, a missing memory DC leaves DrawIconEx without an icon). Wine answers
 // CreatePen(PS_NULL) with the stock null pen, which no DeleteObject frees or loses: there the pens
@@ -10,7 +10,10 @@
 
 #include <vector>
 
+#include "core/switch_list.h"
 #include "core/switcher.h"
+#include "settings/settings.h"
+#include "support/gui_objects.h"
 #include "switcher_window.h"
 
 namespace {
@@ -20,7 +23,18 @@ using GdiHandles = SwitcherWindowTest;
 // Enough for one paint's font, pen and DrawIconEx's work, far too few for a leak of one per paint.
 constexpr int HEADROOM = 48;
 constexpr int PAINT_ROUNDS = 3 * HEADROOM;
-constexpr int TABLE_BOUND = 1 << 20; // no handle table is this large: the fill must end earlier
+
+// The handle table full of pens but for `room` slots.
+std::vector<HPEN> fillTableLeaving(int room)
+{
+    std::vector<HPEN> filler = pensUntilTheTableIsFull();
+    EXPECT_LT((long)filler.size(), GUI_OBJECTS_BOUND) << "the handle table did not run full";
+    for (int i = 0; i < room && !filler.empty(); ++i) {
+        DeleteObject(filler.back());
+        filler.pop_back();
+    }
+    return filler;
+}
 
 TEST_F(GdiHandles, PaintsGiveBackEveryFontAndPen)
 {
@@ -32,22 +46,11 @@ TEST_F(GdiHandles, PaintsGiveBackEveryFontAndPen)
     DeleteObject(menuFont);
     open(2);
 
-    std::vector<HPEN> filler;
-    filler.reserve(TABLE_BOUND);
-    HPEN pen;
-    while ((int)filler.size() < TABLE_BOUND && (pen = CreatePen(PS_SOLID, 1, RGB(1, 2, 3))) != NULL) {
-        filler.push_back(pen);
-    }
-    ASSERT_LT((int)filler.size(), TABLE_BOUND) << "the handle table did not run full";
-    ASSERT_GT((int)filler.size(), HEADROOM);
-    for (int i = 0; i < HEADROOM; ++i) {
-        DeleteObject(filler.back());
-        filler.pop_back();
-    }
+    std::vector<HPEN> filler = fillTableLeaving(HEADROOM);
 
     for (int round = 0; round < PAINT_ROUNDS; ++round) {
-        repaintFully();                         // a font and five pens
-        step((switcherState.cursor + 1) % 5);   // a font and two pens
+        repaintFully();                         // five pens
+        step((switcherState.cursor + 1) % 5);   // two pens
     }
     switcherState.cursor = 3;
     dirty();
@@ -63,6 +66,35 @@ TEST_F(GdiHandles, PaintsGiveBackEveryFontAndPen)
     }
     RECT ink = shot.inkBounds(textRect(0), GetSysColor(COLOR_MENU));
     EXPECT_NEAR(ink.right - ink.left, menuWidth, 3) << "the title is not in the menu font";
+}
+
+// The picture in memory and the icon tiles are made anew for a list of another size: every round
+// makes both, wider then taller, so that neither fits the other. Drawing makes do without room, so
+// the room is counted: a leak of one object a round would take all of it.
+TEST_F(GdiHandles, PicturesAndTilesOfOtherSizesGiveBackTheOldOnes)
+{
+    addEntries(5);
+    open(2);
+    std::vector<HPEN> filler = fillTableLeaving(HEADROOM);
+    for (int round = 0; round < PAINT_ROUNDS; ++round) {
+        bool wide = round % 2 == 0;
+        settings.listWidth = wide ? 400 : 300;
+        settings.iconScale = wide ? 1 : 2;
+        switchList[4].window = wide ? NULL : targets[4];
+        open(2);
+    }
+    std::vector<HPEN> room = fillTableLeaving(0);
+    for (HPEN p : room) {
+        DeleteObject(p);
+    }
+    for (HPEN p : filler) {
+        DeleteObject(p);
+    }
+    EXPECT_GE((int)room.size(), HEADROOM - 2) << "the list kept objects of the sizes it no longer has";
+    Capture shot(switcherWindow);
+    for (int row = 0; row < 5; ++row) {
+        expectRow(shot, row, row == 2);
+    }
 }
 
 } // namespace

@@ -230,6 +230,29 @@ TEST_F(IncrementalPaint, PaintRightAfterOpeningRedrawsOnlyTheHighlightedRow)
     }
 }
 
+// One icon in every row, its left half clear: through it each row shows its own colour, whichever
+// row had the same icon drawn in the other colour before.
+TEST_F(IncrementalPaint, AnIconWithClearPartsShowsEachRowsOwnColourThroughThem)
+{
+    addEntries(4);
+    icons.push_back(makeIcon(ICON_COLOURS[3], 32, 0, 16));
+    for (int row = 0; row < 4; ++row) {
+        switchList[row].icon = icons.back();
+    }
+    open(0);
+    for (int cursor : {1, 2, 3, 0, 1}) {
+        int before = switcherState.cursor;
+        step(cursor);
+        Capture shot(switcherWindow);
+        for (int row : {before, cursor}) {
+            RECT square = icon(row), clearHalf = square, solidHalf = square;
+            clearHalf.right = solidHalf.left = square.left + 16;
+            COLORREF band = GetSysColor(row == cursor ? COLOR_HIGHLIGHT : COLOR_MENU);
+            EXPECT_TRUE(shot.all(clearHalf, band) && shot.all(solidHalf, ICON_COLOURS[3])) << "row " << row;
+        }
+    }
+}
+
 TEST_F(RowTitle, IsDrawnInTheMenuFontBesideTheIconAndCentredOnIt)
 {
     const std::string title = "Quarterly Report - Spreadsheet";

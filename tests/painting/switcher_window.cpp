@@ -160,7 +160,7 @@ bool Capture::saveBitmap(const std::string& path) const
     return std::fclose(out) == 0 && ok;
 }
 
-HICON makeIcon(COLORREF colour, int edge, char letter)
+HICON makeIcon(COLORREF colour, int edge, char letter, int clearColumns)
 {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -186,10 +186,11 @@ HICON makeIcon(COLORREF colour, int edge, char letter)
         DeleteObject(font);
     }
     GdiFlush();
-    // GDI leaves the alpha bytes at zero; all of them opaque makes the icon draw as painted.
-    BYTE* bgra = static_cast<BYTE*>(bits);
+    // GDI leaves the alpha bytes at zero; all of them opaque makes the icon draw as painted. A clear
+    // pixel, premultiplied, has no colour either.
+    DWORD* bgra = static_cast<DWORD*>(bits);
     for (int i = 0; i < edge * edge; ++i) {
-        bgra[4 * i + 3] = 0xFF;
+        bgra[i] = i % edge < clearColumns ? 0 : bgra[i] | 0xFF000000;
     }
     SelectObject(memory, kept);
     DeleteDC(memory);
@@ -311,13 +312,7 @@ void SwitcherWindowTest::step(int newCursor)
 
 void SwitcherWindowTest::dirty()
 {
-    RECT client;
-    GetClientRect(switcherWindow, &client);
-    HDC dc = GetDC(switcherWindow);
-    // The stock DC brush: dirtying needs no GDI object of its own (the handle-table test relies on it).
-    SetDCBrushColor(dc, DIRT);
-    FillRect(dc, &client, (HBRUSH)GetStockObject(DC_BRUSH));
-    ReleaseDC(switcherWindow, dc);
+    fillClientArea(switcherWindow, DIRT);
 }
 
 void SwitcherWindowTest::repaintFully()

@@ -40,8 +40,9 @@ private:
 RECT windowRect();
 ::testing::AssertionResult placedAt(int x, int y, int width, int height);
 
-// A solid-coloured, opaque icon of the given edge, drawn with an optional letter in white.
-HICON makeIcon(COLORREF colour, int edge = 32, char letter = 0);
+// A solid-coloured, opaque icon of the given edge, drawn with an optional letter in white; its
+// first clearColumns columns fully transparent.
+HICON makeIcon(COLORREF colour, int edge = 32, char letter = 0, int clearColumns = 0);
 
 // The fixture: the switcher window, the settings at their defaults, the state and the list empty.
 class SwitcherWindowTest : public ::testing::Test {

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "core/memory_bitmap.h"
 #include "res/resource.h"
+#include "support/pixels.h"
 #include "support/vyr_process.h"
 
 namespace {
@@ -487,8 +489,23 @@ struct GroupIconEntry {
 };
 #pragma pack(pop)
 
-// 16, 20 and 24 pixels are the notification area's icon at 100, 125 and 150 %.
-TEST_F(VyrResources, IconGroupHolds32And16And48And20And24PixelImagesOf24Bits)
+// The colours of the icon as the system draws it (a PNG image decoded), over black.
+std::set<COLORREF> drawnColours(HICON icon, int size)
+{
+    HDC screen = GetDC(NULL);
+    MemoryBitmap drawn;
+    makeMemoryBitmap(screen, size, size, &drawn);
+    DrawIconEx(drawn.dc, 0, 0, icon, size, size, 0, NULL, DI_NORMAL);
+    std::vector<COLORREF> pixels;
+    readPixels(drawn.dc, 0, 0, size, size, &pixels);
+    releaseMemoryBitmap(&drawn);
+    ReleaseDC(NULL, screen);
+    return std::set<COLORREF>(pixels.begin(), pixels.end());
+}
+
+// 16, 20 and 24 pixels are the notification area's icon at 100, 125 and 150 %. From 48 pixels on
+// an image is a PNG (8-bit RGBA, so 32 bits in the group), as Windows reads large icon images.
+TEST_F(VyrResources, IconGroupHolds32And16And48And20And24PixelImagesOf24BitsAndAPngAt48)
 {
     EXPECT_EQ(std::set<WORD>({JAPANESE}),
               languagesOf(reinterpret_cast<LPCWSTR>(RT_GROUP_ICON), IDI_APP));
@@ -508,9 +525,10 @@ TEST_F(VyrResources, IconGroupHolds32And16And48And20And24PixelImagesOf24Bits)
         SCOPED_TRACE(size);
         EXPECT_EQ(size, entry.width);
         EXPECT_EQ(size, entry.height);
+        bool isPng = size >= 48;
         EXPECT_EQ(0, entry.colorCount);
         EXPECT_EQ(1, entry.planes);
-        EXPECT_EQ(24, entry.bitCount);
+        EXPECT_EQ(isPng ? 32 : 24, entry.bitCount);
 
         Bytes image = find(reinterpret_cast<LPCWSTR>(RT_ICON), entry.id, JAPANESE);
         ASSERT_NE(nullptr, image.data);
@@ -518,6 +536,21 @@ TEST_F(VyrResources, IconGroupHolds32And16And48And20And24PixelImagesOf24Bits)
         // undefined.
         DWORD bytesInRes = entry.bytesInRes;
         EXPECT_EQ(bytesInRes, image.size);
+        HICON icon = CreateIconFromResourceEx(const_cast<BYTE*>(image.data), image.size, TRUE,
+                                              0x00030000, size, size, 0);
+        ASSERT_NE(nullptr, icon);
+        std::set<COLORREF> drawn = drawnColours(icon, size);
+        DestroyIcon(icon);
+        if (isPng) {
+            // The signature, then IHDR (13 bytes): 48 x 48, 8 bits per channel, RGBA. A picture, not a
+            // blank: its visible pixels have several colours.
+            const BYTE START[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                                  0,    0,   0,   48,  0,    0,    0,    48,   8, 6};
+            ASSERT_GE(image.size, sizeof START);
+            EXPECT_EQ(0, std::memcmp(image.data, START, sizeof START));
+            EXPECT_GE(drawn.size(), 5u);
+            continue;
+        }
         BITMAPINFOHEADER header;
         ASSERT_GE(image.size, sizeof header);
         std::memcpy(&header, image.data, sizeof header);
@@ -536,13 +569,6 @@ TEST_F(VyrResources, IconGroupHolds32And16And48And20And24PixelImagesOf24Bits)
             colours.insert(colour[at] | colour[at + 1] << 8 | colour[at + 2] << 16);
         }
         EXPECT_GE(colours.size(), 5u);
-
-        HICON icon = CreateIconFromResourceEx(const_cast<BYTE*>(image.data), image.size, TRUE,
-                                              0x00030000, size, size, 0);
-        EXPECT_NE(nullptr, icon);
-        if (icon != NULL) {
-            DestroyIcon(icon);
-        }
     }
 }
 

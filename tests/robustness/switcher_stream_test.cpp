@@ -17,14 +17,18 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "core/icon_cache.h"
 #include "core/painting.h"
 #include "core/switcher_harness.h"
 #include "hook/hook_contract.h"
 #include "settings/settings.h"
+#include "support/gui_objects.h"
 #include "support/in_process_fixtures.h"
 #include "support/pump.h"
 
@@ -124,6 +128,10 @@ DWORD handleCount()
     }
     return count;
 }
+
+// Other programs of the session (the desktop's shell above all) take USER objects from the table
+// that the count shares with them now and then (support/gui_objects.h).
+constexpr long USER_OBJECTS_OF_OTHERS = 16;
 
 class WindowsComingAndGoing : public SwitcherTest {
 protected:
@@ -356,6 +364,94 @@ TEST_F(WindowsComingAndGoing, TenThousandStepsKeepTheInvariantsAndTheHandleTable
                 seed, openings, openingCommands, baseline, HANDLE_BASELINE_STEP, final);
     EXPECT_GT(openingCommands, STREAM_STEPS / 50) << "the stream must go through the switch many times";
     EXPECT_LE(final, baseline) << "handles leaked over " << STREAM_STEPS - HANDLE_BASELINE_STEP << " steps";
+}
+
+// 300 windows come and go over 1000 openings, more than the icon cache holds, and now and then one
+// changes its icon. Each opening shows every window with the icon it had when last listed (one seen
+// for the first time: its own), and its own once the answers are in; the process ends with the GDI
+// and USER objects it had after the first hundred openings.
+TEST_F(WindowsComingAndGoing, ThreeHundredWindowsOverAThousandOpeningsKeepTheirIconsAndNoObjects)
+{
+    constexpr int WINDOWS = 300, AT_ONCE = 24, OPENINGS = 1000, BASELINE_OPENING = 100;
+    const Icons kinds[] = {Icons::Editor, Icons::Terminal, Icons::Browser};
+    std::map<HWND, HICON> iconOf; // what each window answers now, as this test set it
+    HICON kindIcons[3] = {};
+    int made = 0;
+    auto makeOne = [&] {
+        int kind = made++ % 3;
+        HWND window = create(FixturePlan("Application " + std::to_string(made)).icon(kinds[kind]).onThread(made % FIXTURE_THREADS));
+        if (kindIcons[kind] == NULL) {
+            kindIcons[kind] = (HICON)SendMessageA(window, WM_GETICON, ICON_BIG, 0);
+        }
+        iconOf[window] = kindIcons[kind];
+        return window != NULL;
+    };
+    while (made < AT_ONCE) {
+        ASSERT_TRUE(makeOne()) << fixtures.lastError();
+    }
+    std::map<HWND, HICON> shownBefore;
+    long gdiBaseline = 0, userBaseline = 0;
+    for (int n = 0; n < OPENINGS; n++) {
+        SCOPED_TRACE("opening " + std::to_string(n));
+        if (n == BASELINE_OPENING) {
+            gdiBaseline = gdiObjects();
+            userBaseline = userObjects();
+        }
+        if (n % (OPENINGS / (WINDOWS - AT_ONCE)) == 0 && made < WINDOWS) {
+            ASSERT_TRUE(fixtures.destroy(live.front()));
+            forget(live.front());
+            ASSERT_TRUE(makeOne()) << fixtures.lastError();
+        }
+        HWND changed = anyLive();
+        iconOf[changed] = kindIcons[random() % 3];
+        SendMessageA(changed, WM_SETICON, ICON_BIG, (LPARAM)iconOf[changed]);
+        send(WM_SWITCH_FORWARD);
+        ASSERT_EQ(switchEntryCount(), AT_ONCE);
+        for (int i = 0; i < AT_ONCE; i++) {
+            HWND window = switchList[i].window;
+            ASSERT_EQ(switchList[i].icon, shownBefore.count(window) ? shownBefore[window] : iconOf[window]) << "row " << i;
+        }
+        ASSERT_TRUE(pumpUntil([] { return !iconAnswersPending(); }));
+        shownBefore.clear();
+        for (int i = 0; i < AT_ONCE; i++) {
+            ASSERT_EQ(switchList[i].icon, iconOf[switchList[i].window]) << "row " << i;
+            shownBefore[switchList[i].window] = switchList[i].icon;
+        }
+        send(WM_SWITCH_CANCEL);
+        pumpPendingMessages();
+    }
+    EXPECT_EQ(made, WINDOWS);
+    long gdi = gdiObjects(), user = userObjects();
+    std::printf("GDI objects %ld after %d openings, %ld at the end; USER objects %ld and %ld\n", gdiBaseline,
+                BASELINE_OPENING, gdi, userBaseline, user);
+    EXPECT_LE(gdi, gdiBaseline);
+    EXPECT_LE(user, userBaseline + USER_OBJECTS_OF_OTHERS);
+}
+
+// An application that stops answering keeps its row and the icon it had at the last opening; one
+// seen for the first time while it hangs is left out after the fill's bounded wait, as ever.
+TEST_F(WindowsComingAndGoing, AnApplicationThatStopsAnsweringKeepsItsRowAndIcon)
+{
+    HWND hung = create(FixturePlan("Hung").icon(Icons::Terminal).onThread(1));
+    ASSERT_TRUE(create(FixturePlan("A").icon(Icons::Editor).onThread(2)) &&
+                create(FixturePlan("B").icon(Icons::Browser).onThread(3)));
+    for (bool seenBefore : {true, false}) {
+        std::memset(iconCache, 0, sizeof iconCache);
+        if (seenBefore) {
+            send(WM_SWITCH_FORWARD);
+            send(WM_SWITCH_CANCEL);
+            pumpUntil([] { return !iconAnswersPending(); });
+        }
+        HICON icon = (HICON)SendMessageA(hung, WM_GETICON, ICON_BIG, 0);
+        ASSERT_TRUE(fixtures.hangNow(hung, UNTIL_RELEASED, Hang::AnswersText));
+        send(WM_SWITCH_FORWARD);
+        std::vector<HWND> windows = listed();
+        int row = (int)(std::find(windows.begin(), windows.end(), hung) - windows.begin());
+        EXPECT_EQ(row < (int)windows.size() ? switchList[row].icon : NULL, seenBefore ? icon : NULL) << seenBefore;
+        EXPECT_TRUE(isOpen() && switcherInvariantsHold());
+        send(WM_SWITCH_CANCEL);
+        ASSERT_TRUE(fixtures.release(hung));
+    }
 }
 
 // Windows that go while the list is open keep their rows until the close; stepping over their rows,

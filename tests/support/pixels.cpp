@@ -28,3 +28,13 @@ bool readPixels(HDC source, int x, int y, int width, int height, std::vector<COL
     DeleteObject(bitmap);
     return copied;
 }
+
+void fillClientArea(HWND window, COLORREF colour)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    HDC dc = GetDC(window);
+    SetDCBrushColor(dc, colour);
+    FillRect(dc, &client, (HBRUSH)GetStockObject(DC_BRUSH));
+    ReleaseDC(window, dc);
+}
