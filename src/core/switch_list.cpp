@@ -4,6 +4,7 @@
 
 #include "core/cloaking.h"
 #include "core/exclusion.h"
+#include "core/program_windows.h"
 #include "settings/settings.h"
 
 // A window is listed when its style has at least one of these bits: a border, a caption, a system
@@ -115,7 +116,7 @@ void clearSwitchList()
 // switches to nothing. GetParent names the owner of a popup, so owned popups (dialog boxes, for
 // instance) are left out; an owned window without WS_POPUP is not. The user's exclusions come
 // last, so that their lookups are made only for windows that would be listed.
-static bool isListable(HWND window)
+bool isListable(HWND window)
 {
     if (window == NULL || !IsWindowVisible(window) || isCloaked(window) || GetParent(window) != NULL) {
         return false;
@@ -125,9 +126,6 @@ static bool isListable(HWND window)
     }
     char title[TITLE_CHARS];
     if (GetWindowTextA(window, title, TITLE_CHARS - 1) == 0) { // an empty title, or none at all
-        return false;
-    }
-    if (switchListContains(window)) {
         return false;
     }
     RECT frame = {};
@@ -240,7 +238,7 @@ BOOL CALLBACK collectWindow(HWND window, LPARAM)
     if (listed + certainCount >= SWITCH_LIST_MAX || candidateCount == CANDIDATE_SLOTS) {
         return FALSE;
     }
-    if (!isListable(window) || isCandidate(window)) {
+    if (switchListContains(window) || !isListable(window) || !ofListedProgram(window) || isCandidate(window)) {
         return TRUE;
     }
     int index = candidateCount++;
