@@ -9,6 +9,8 @@
 #include "desktop.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "core/dpi.h"
 #include "core/switcher_metrics.h"
@@ -528,6 +530,147 @@ TEST_F(Switching, ExcludedProgramsClassesAndTitlesAreLeftOut)
         fixtures.detach();
         vyr.reset();
     }
+}
+
+// --- The order users expect: most recently used, one program's windows, a quick tap
+
+// With Order=1 the list follows use, not the stacking: Alt+Tab goes back to the window used before
+// the current one, wherever it lies.
+TEST_F(Switching, WithTheRecentOrderAltTabGoesBackToTheWindowUsedBefore)
+{
+    ASSERT_NO_FATAL_FAILURE(startVyr("[Window]\nOrder=1\n"));
+    addSampleWindows();
+    std::vector<HWND> rows = expectedRows();
+    ASSERT_NO_FATAL_FAILURE(bringToFront(rows[0]));
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    releaseAlt();
+    expectForeground(rows[1]);
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab(2));
+    releaseAlt();
+    expectForeground(rows[2]);
+    // The window used first goes on top, where a list in stacking order would offer it.
+    SetWindowPos(rows[0], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ASSERT_TRUE(pumpUntil([&] { return inStackingOrder(rows).front() == rows[0]; }, SHOW_WAIT_MS));
+
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    EXPECT_TRUE(switcher().showsHighlightOn(1, SAMPLE_ROWS));
+    releaseAlt();
+    expectForeground(rows[1]);
+}
+
+// The fixture windows in Vyr.exe are one program, two instances of the fixture application another;
+// the editor has no listed window, so Alt+` is its own there.
+TEST_F(Switching, AltAndTheKeyAboveTabSwitchAmongTheWindowsOfOneProgram)
+{
+    std::unique_ptr<EditorProcess> editor;
+    ASSERT_NO_FATAL_FAILURE(startBehindEditor(&editor, "memo.txt - Notepad"));
+    FixtureProcess first({"Viewer one|icon"});
+    FixtureProcess second({"Viewer two|icon"});
+    ASSERT_TRUE(first.started() && second.started());
+    HWND one = first.window("Viewer one"), two = second.window("Viewer two");
+    SetForegroundWindow(one);
+    ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == one; }, SHOW_WAIT_MS));
+    ASSERT_TRUE(giveKeyboardFocus(one));
+    std::vector<HWND> viewers = inStackingOrder({one, two});
+    ASSERT_EQ(viewers.front(), one);
+
+    ASSERT_TRUE(act("keydown alt key grave"));
+    ASSERT_TRUE(switcher().showsHighlightOn(1, 2)) << "the two instances alone";
+    EXPECT_EQ(rowsShown(switcher().frame()), 2);
+    pressAndExpectHighlight("key grave", 0, 2);
+    pressAndExpectHighlight("key shift+grave key shift+grave", 0, 2);
+    pressAndExpectHighlight("key Tab", 1, 2);
+    releaseAlt();
+    expectForeground(two);
+
+    std::vector<HWND> rows = expectedRows();
+    ASSERT_NO_FATAL_FAILURE(bringToFront(rows[0]));
+    ASSERT_TRUE(act("keydown alt key shift+grave"));
+    ASSERT_TRUE(switcher().showsHighlightOn(SAMPLE_ROWS - 1, SAMPLE_ROWS)) << "Vyr.exe's three, on the last";
+    releaseAlt();
+    expectForeground(rows[SAMPLE_ROWS - 1]);
+
+    SetForegroundWindow(editor->window());
+    ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == editor->window(); }, SHOW_WAIT_MS));
+    ASSERT_TRUE(giveKeyboardFocus(editor->window()));
+    ASSERT_TRUE(act("keydown alt key grave keyup alt"));
+    EXPECT_TRUE(pumpUntil([&] { return editor->typedText() == "[Alt+`]"; }, SHOW_WAIT_MS))
+        << "the editor holds \"" << editor->typedText() << "\"";
+    EXPECT_FALSE(switcher().shown());
+    EXPECT_TRUE(pumpUntil(noKeyDown, SHOW_WAIT_MS)) << "a key stays down";
+}
+
+// Watches from a thread of its own, until destroyed, whether the switcher window is ever visible and
+// whether any pixel of the area changes from what it shows now.
+class ScreenWatch {
+public:
+    ScreenWatch(HWND window, const RECT& area) : window_(window), area_(area), before_(capture(area))
+    {
+        thread_ = std::thread([this] {
+            while (!done_) {
+                shown_ = shown_ || IsWindowVisible(window_);
+                changed_ = changed_ || capture(area_).differencesFrom(before_) != 0;
+                Sleep(1); // a look every millisecond or so, leaving the machine to Vyr meanwhile
+            }
+        });
+    }
+    ~ScreenWatch() { stop(); }
+    void stop()
+    {
+        done_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+    bool shown() const { return shown_; }
+    bool changed() const { return changed_; }
+
+private:
+    HWND window_;
+    RECT area_;
+    ScreenPixels before_;
+    std::atomic<bool> done_{false}, shown_{false}, changed_{false};
+    std::thread thread_;
+};
+
+// ShowDelay=150. The sample windows keep to the top left, so that the middle of the screen, where the
+// list would come up, shows the desktop alone unless the list is there.
+TEST_F(Switching, AQuickTapSwitchesWithoutTheListWhichShowsOnlyWhenAltIsHeld)
+{
+    ASSERT_NO_FATAL_FAILURE(startVyr("[Window]\nShowDelay=150\n"));
+    const Icons kinds[] = {Icons::Editor, Icons::Terminal, Icons::Browser};
+    for (int i = 0; i < SAMPLE_ROWS; i++) {
+        addWindow(FixturePlan("Window " + std::to_string(i)).icon(kinds[i]).onThread(i).bounds(20 + 30 * i, 20 + 30 * i,
+                                                                                               240, 160));
+    }
+    std::vector<HWND> rows = expectedRows();
+    ASSERT_NO_FATAL_FAILURE(bringToFront(rows[0]));
+    POINT middle = {GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
+    RECT listArea = {middle.x - 150, middle.y - SAMPLE_ROWS * LARGE_ROW / 2, middle.x + 150,
+                     middle.y + SAMPLE_ROWS * LARGE_ROW / 2};
+    {
+        ScreenWatch watch(vyr->window(), listArea);
+        ASSERT_TRUE(act("keydown alt key Tab sleep 0.03 keyup alt"));
+        expectForeground(rows[1]);
+        watch.stop();
+        EXPECT_FALSE(watch.shown()) << "the switcher window was shown";
+        EXPECT_FALSE(watch.changed()) << "a pixel of the list reached the screen";
+    }
+    rows = expectedRows();
+    ASSERT_NO_FATAL_FAILURE(bringToFront(rows[0]));
+    DWORD pressed = GetTickCount();
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    EXPECT_GE(GetTickCount() - pressed + 16, 150u) << "shown before the delay";
+    EXPECT_TRUE(switcher().showsHighlightOn(1, SAMPLE_ROWS));
+    releaseAlt();
+    expectForeground(rows[1]);
+
+    rows = expectedRows();
+    ASSERT_NO_FATAL_FAILURE(bringToFront(rows[0]));
+    ASSERT_TRUE(act("keydown alt key Tab sleep 0.05 key Tab"));
+    EXPECT_TRUE(switcher().showsHighlightOn(2, SAMPLE_ROWS)) << "the second Tab shows the list, one step on";
+    releaseAlt();
+    expectForeground(rows[2]);
 }
 
 } // namespace
