@@ -663,18 +663,13 @@ TEST_F(Switcher, ClosingTheLastRowMovesTheHighlightToTheNewLastRow)
 
 // Plays the system's part: Windows raises EVENT_SYSTEM_FOREGROUND at each foreground change, Wine 8
 // raises none (measured: it raises EVENT_OBJECT_FOCUS instead). Waits until Vyr has heard it.
-::testing::AssertionResult announceForeground(HWND window, HWND noted)
+::testing::AssertionResult announceForeground(HWND window, HWND noted = NULL)
 {
     NotifyWinEvent(EVENT_SYSTEM_FOREGROUND, window, OBJID_WINDOW, CHILDID_SELF);
-    if (pumpUntil([noted] { return foregroundHistory[0] == noted; })) {
+    if (pumpUntil([&] { return foregroundHistory[0] == (noted != NULL ? noted : window); })) {
         return ::testing::AssertionSuccess();
     }
     return ::testing::AssertionFailure() << "the foreground change was not heard";
-}
-
-::testing::AssertionResult announceForeground(HWND window)
-{
-    return announceForeground(window, window);
 }
 
 class RecentOrder : public Switcher {
@@ -684,11 +679,6 @@ protected:
         Switcher::SetUp();
         settings.order = ORDER_RECENT;
         watchForegroundChanges();
-    }
-
-    static std::vector<HWND> history(int count)
-    {
-        return std::vector<HWND>(foregroundHistory, foregroundHistory + count);
     }
 };
 
@@ -710,7 +700,7 @@ TEST_F(RecentOrder, HearsTheSystemsForegroundChangesAndWinesFocusChanges)
     NotifyWinEvent(EVENT_OBJECT_FOCUS, alpha, OBJID_CLIENT, CHILDID_SELF);
     NotifyWinEvent(EVENT_SYSTEM_FOREGROUND, switcherWindow, OBJID_WINDOW, CHILDID_SELF);
     ASSERT_TRUE(announceForeground(dialog, alpha));
-    EXPECT_EQ(history(4), std::vector<HWND>({alpha, gamma, beta, NULL}));
+    EXPECT_EQ(std::vector<HWND>(foregroundHistory, foregroundHistory + 4), std::vector<HWND>({alpha, gamma, beta, NULL}));
 }
 
 // Used in the order 2, 0, 3, then 1 in front; 0 minimized meanwhile, 3 closed, 4 and 5 never used.
