@@ -78,7 +78,7 @@ LRESULT CALLBACK timingProc(int code, WPARAM message, LPARAM data)
 
 LRESULT CALLBACK commandWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message >= WM_SWITCH_FIRST && message <= WM_SWITCH_LAST) {
+    if (message >= WM_SWITCH_FIRST && message <= WM_SWITCH_LAST && message != WM_SWITCH_IS_OPEN) {
         strokeClock.arrivedAt = nowMicroseconds();
         SetEvent(strokeClock.commandArrived);
         return 0;

@@ -12,6 +12,7 @@
 #include "core/activation.h"
 #include "core/find.h"
 #include "core/icon_cache.h"
+#include "core/foreground_history.h"
 #include "core/painting.h"
 #include "core/switch_list.h"
 #include "core/switcher.h"
@@ -289,6 +290,33 @@ void measureOpening(Table& table, const std::string& name, double floorFactor, b
     table.add({shownName, value, "ms", "enum+icons+popup", floor.median(), target, met, note});
     table.add({"  floor without the show (diagnosis)", enumeration.median(), "ms", "", 0, "-", true,
                "enumeration and icon queries alone"});
+}
+
+// Openings of the same 63 windows in stacking order and most recent first, round by round in turn so
+// that the machine's other work falls on both alike. Every window has been in front, the one at the
+// bottom of the stacking last: the reorder moves every entry.
+constexpr double RECENT_ORDER_LIMIT = 1.05;
+
+void measureRecentOrder(Table& table, const std::vector<HWND>& listable)
+{
+    settings.order = ORDER_RECENT;
+    for (auto window = listable.rbegin(); window != listable.rend(); ++window) {
+        noteForegroundWindow(*window);
+    }
+    int listed = 0;
+    Series stacking, recent;
+    for (int round = 0; round < 2 * (WARM_UP_ROUNDS + OPENING_ROUNDS); round++) {
+        bool mostRecent = round % 2 == 1;
+        settings.order = mostRecent ? ORDER_RECENT : ORDER_STACKING;
+        double taken = timeOpening(&listed);
+        if (round >= 2 * WARM_UP_ROUNDS) {
+            (mostRecent ? recent : stacking).add(taken);
+        }
+    }
+    settings.order = DEFAULT_ORDER;
+    table.add({"opening, 63 windows, most recent first", recent.median(), "ms", "stacking order", stacking.median(),
+               "<= 1.05 x stacking order", recent.median() <= RECENT_ORDER_LIMIT * stacking.median(),
+               std::to_string(listed) + " listed, worst " + std::to_string((int)(recent.worst() / 1000)) + " ms"});
 }
 
 // Steps that do not scroll the view: on a list of 63 entries the first steps from the opening.
@@ -802,6 +830,7 @@ void benchSwitcher(Table& table, bool openingsOnly)
         DestroyWindow(switcherWindow);
         return;
     }
+    measureRecentOrder(table, listable);
     explainOpening(table, listable);
     measureChangedIcons(table, listable);
     measureSteps(table, fixtures, listable);

@@ -11,7 +11,6 @@ constexpr char NAME_SEPARATOR = ';';
 // One name of a list, or a class name or file name being compared, terminating zero included.
 constexpr int NAME_CHARS = EXCLUSION_LIST_SIZE;
 constexpr int CLASS_NAME_CHARS = 256; // the platform's limit for class names
-constexpr int IMAGE_PATH_CHARS = MAX_PATH;
 
 enum class Match { Exact, IgnoringCase, PartIgnoringAsciiCase };
 
@@ -34,6 +33,8 @@ bool equalExactly(const char* one, const char* other)
     return *one == *other;
 }
 
+} // namespace
+
 bool equalIgnoringCase(const char* one, const char* other)
 {
     char left[NAME_CHARS];
@@ -45,6 +46,8 @@ bool equalIgnoringCase(const char* one, const char* other)
     CharUpperBuffA(right, lstrlenA(right));
     return equalExactly(left, right);
 }
+
+namespace {
 
 bool matches(const char* text, const char* name, Match how)
 {
@@ -88,10 +91,11 @@ bool matchesAnyName(const char* list, const char* text, Match how)
     return false;
 }
 
-// The file name of the window's program, "" when it cannot be had. The limited query needs no
-// rights that an elevated or protected process withholds, and it is answered by the system, never
-// by the application: a hung program cannot hold the fill up here.
-void programFileName(HWND window, char (&fileName)[IMAGE_PATH_CHARS])
+} // namespace
+
+// The limited query needs no rights that an elevated or protected process withholds, and it is
+// answered by the system, never by the application: a hung program cannot hold the fill up here.
+void programFileName(HWND window, char (&fileName)[PROGRAM_NAME_CHARS])
 {
     fileName[0] = '\0';
     DWORD processId = 0;
@@ -100,8 +104,8 @@ void programFileName(HWND window, char (&fileName)[IMAGE_PATH_CHARS])
     if (process == NULL) {
         return;
     }
-    char path[IMAGE_PATH_CHARS];
-    DWORD length = IMAGE_PATH_CHARS;
+    char path[PROGRAM_NAME_CHARS];
+    DWORD length = PROGRAM_NAME_CHARS;
     if (QueryFullProcessImageNameA(process, 0, path, &length)) {
         const char* name = path;
         for (const char* c = path; *c != '\0'; c++) {
@@ -109,12 +113,10 @@ void programFileName(HWND window, char (&fileName)[IMAGE_PATH_CHARS])
                 name = c + 1;
             }
         }
-        lstrcpynA(fileName, name, IMAGE_PATH_CHARS);
+        lstrcpynA(fileName, name, PROGRAM_NAME_CHARS);
     }
     CloseHandle(process);
 }
-
-} // namespace
 
 bool containsIgnoringAsciiCase(const char* text, const char* part)
 {
@@ -147,7 +149,7 @@ bool isExcluded(HWND window, const char* title)
         }
     }
     if (exclusions.programs[0] != '\0') {
-        char fileName[IMAGE_PATH_CHARS];
+        char fileName[PROGRAM_NAME_CHARS];
         programFileName(window, fileName);
         if (fileName[0] != '\0' && matchesAnyName(exclusions.programs, fileName, Match::IgnoringCase)) {
             return true;

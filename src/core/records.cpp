@@ -3,6 +3,7 @@
 // headers).
 #include "core/activation.h"
 #include "core/find.h"
+#include "core/foreground_history.h"
 #include "core/switch_list.h"
 #include "core/switcher.h"
 
@@ -14,3 +15,4 @@ UINT setForeMessage;
 ShellHandlers shellHandlers;
 SwitchEntry switchSnapshot[SWITCH_LIST_SLOTS];
 char findText[FIND_TEXT_SIZE];
+HWND foregroundHistory[HISTORY_SLOTS];

@@ -5,6 +5,7 @@
 #include "core/cloaking.h"
 #include "core/exclusion.h"
 #include "core/icon_cache.h"
+#include "core/program_windows.h"
 #include "settings/settings.h"
 
 // A window is listed when its style has at least one of these bits: a border, a caption, a system
@@ -137,7 +138,7 @@ void clearSwitchList()
 // instance) are left out; an owned window without WS_POPUP is not. The user's exclusions come
 // last, so that their lookups are made only for windows that would be listed. The title is read
 // into `title`, a buffer of TITLE_SIZE.
-static bool isListable(HWND window, char* title)
+static bool isListableWithTitle(HWND window, char* title)
 {
     if (window == NULL || !IsWindowVisible(window) || isCloaked(window) || GetParent(window) != NULL) {
         return false;
@@ -148,12 +149,15 @@ static bool isListable(HWND window, char* title)
     if (GetWindowTextA(window, title, TITLE_READ_COUNT) == 0) { // an empty title, or none at all
         return false;
     }
-    if (switchListContains(window)) {
-        return false;
-    }
     RECT frame = {};
     GetWindowRect(window, &frame);
     return frame.left != frame.right && frame.top != frame.bottom && !isExcluded(window, title);
+}
+
+bool isListable(HWND window)
+{
+    char title[TITLE_SIZE];
+    return isListableWithTitle(window, title);
 }
 
 static void makeCertain(Candidate& candidate)
@@ -300,7 +304,8 @@ BOOL CALLBACK collectWindow(HWND window, LPARAM)
     }
     // The next free candidate holds the title while the filter reads it.
     Candidate& candidate = candidates[candidateCount];
-    if (!isListable(window, candidate.title) || candidateOf(window) != nullptr) {
+    if (switchListContains(window) || !isListableWithTitle(window, candidate.title) || !ofListedProgram(window) ||
+        candidateOf(window) != nullptr) {
         return TRUE;
     }
     int index = candidateCount++;

@@ -29,6 +29,9 @@ int fillSwitchList();
 // The enumeration callback: filters one window and asks for its icons; the fill lists it once the
 // answers are in. FALSE stops.
 BOOL CALLBACK collectWindow(HWND window, LPARAM unused);
+// The list's filter: a visible, uncloaked, unowned window with a frame and a title, not excluded by
+// the user. Icons aside, what the fill lists.
+bool isListable(HWND window);
 void clearSwitchList();
 int switchEntryCount();
 // The filled prefix of a table of SWITCH_LIST_SLOTS entries laid out as the switch list.

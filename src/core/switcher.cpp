@@ -7,10 +7,12 @@
 #include "core/accessibility.h"
 #include "core/activation.h"
 #include "core/find.h"
+#include "core/foreground_history.h"
 #include "core/held_messages.h"
 #include "core/keyboard_watch.h"
 #include "core/painting.h"
 #include "core/placement.h"
+#include "core/program_windows.h"
 #include "core/switch_list.h"
 #include "core/switcher_metrics.h"
 #include "hook/hook_contract.h"
@@ -21,16 +23,21 @@
 constexpr int MOUSE_MOVES_BEFORE_HOVER = 6;
 // "%d" of any 32-bit value, with its sign and the terminating zero.
 constexpr int VALUE_TEXT_CHARS = 32;
+// The one timer of the switcher window: the show delay of an opening.
+constexpr UINT_PTR SHOW_TIMER_ID = 1;
 
 // True while a command or mouse handler runs. Messages for the switcher that arrive meanwhile (from
 // other threads, while the handler waits in a send) are held and run after it.
 static bool handlerRunning;
+// True from an opening with a show delay until its list is shown or closed: the list is filled and
+// highlighted, painted is still 0 and the window hidden.
+static bool showPending;
 
 // A handler that runs, or a message held for later, may be an opening: the keys typed meanwhile
 // belong to the list about to open.
 bool switcherOpenOrOpening()
 {
-    return switcherState.painted || handlerRunning || messagesHeld();
+    return switcherState.painted || showPending || handlerRunning || messagesHeld();
 }
 
 int pickInitialCursor()
@@ -165,24 +172,70 @@ static void emptyLists()
     switcherState.rowsChanged = 0;
 }
 
+static void stopWaitingToShow()
+{
+    if (showPending) {
+        KillTimer(switcherWindow, SHOW_TIMER_ID);
+        showPending = false;
+    }
+}
+
 static void hideAndEmpty()
 {
+    stopWaitingToShow();
     ShowWindow(switcherWindow, SW_HIDE);
     switcherState.painted = 0;
     announceSwitchEnd();
     emptyLists();
 }
 
+// The delay comes unchecked from the settings file: below 0 it is none, beyond the most that a
+// user would wait it is that most.
+static UINT showDelay()
+{
+    int delay = settings.showDelay;
+    return delay <= 0 ? 0 : (UINT)(delay < SHOW_DELAY_MAX_MS ? delay : SHOW_DELAY_MAX_MS);
+}
+
 // The full paint inside UpdateWindow sets painted: the switcher is open when this returns. The
 // windows whose icon the paint took from the cache are asked again after this command, from a
 // message of its own: a Tab that follows at once is not held up by the queries.
-static void showSwitcher(int count)
+static void showPlacedList(int count)
 {
-    placedMonitor = switcherMonitor();
     placeForRows(count);
     UpdateWindow(switcherWindow);
     announceSwitchStart();
     PostMessageA(switcherWindow, WM_ASK_FOR_ICONS, 0, 0);
+}
+
+// With a show delay the opening has only picked its highlight: the list is shown when the timer
+// comes with Alt still held, or when a further key arrives, and a commit before either switches
+// without the list ever reaching the screen. (No timer to be had: the list shows at once.)
+static void showSwitcher(int count)
+{
+    placedMonitor = switcherMonitor();
+    UINT delay = showDelay();
+    if (delay > 0 && SetTimer(switcherWindow, SHOW_TIMER_ID, delay, NULL) != 0) {
+        showPending = true;
+        return;
+    }
+    showPlacedList(count);
+}
+
+static void showWaitingList()
+{
+    stopWaitingToShow();
+    showPlacedList(switchEntryCount());
+}
+
+// The list in the order the settings ask for. The foreground window is noted first: Wine tells of
+// no foreground change, and on Windows it heads the history already.
+static int fillInOrder()
+{
+    noteForegroundWindow(GetForegroundWindow());
+    int count = fillSwitchList();
+    orderByHistory();
+    return count;
 }
 
 static void handleForward()
@@ -194,7 +247,7 @@ static void handleForward()
     }
     switcherState.mouseMoveCount = 0;
     switcherState.previousCursor = NO_ROW;
-    int count = fillSwitchList();
+    int count = fillInOrder();
     if (count < 2) {
         clearSwitchList();
         return;
@@ -219,7 +272,7 @@ static void handleBackward()
         handleStepBack();
         return;
     }
-    int count = fillSwitchList();
+    int count = fillInOrder();
     if (count < 2) {
         clearSwitchList();
         return;
@@ -231,17 +284,21 @@ static void handleBackward()
 }
 
 // Hidden and marked closed before the activation, which may wait on another application. A find
-// text that matches nothing leaves no row to activate: the commit only closes.
+// text that matches nothing leaves no row to activate: the commit only closes. A list still waiting
+// to show is committed as it stands, the timer not waited for.
 static void handleCommit()
 {
-    if (!switcherState.painted) {
+    if (!switcherState.painted && !showPending) {
         return;
     }
+    stopWaitingToShow();
     ShowWindow(switcherWindow, SW_HIDE);
     switcherState.painted = 0;
     announceSwitchEnd();
     if (switchEntryCount() > 0) {
-        activateWindow(switchList[switcherState.cursor].window);
+        HWND target = switchList[switcherState.cursor].window;
+        activateWindow(target);
+        noteForegroundWindow(target);
     }
     emptyLists();
 }
@@ -249,6 +306,30 @@ static void handleCommit()
 static void handleCancel()
 {
     hideAndEmpty();
+}
+
+// Alt+`: an opening lists the windows of the foreground window's program alone and goes on as any
+// opening; on an open list it steps as Tab and Shift+Tab do.
+static void handleProgramWindows(WPARAM back)
+{
+    if (!switcherState.painted) {
+        listProgramOf(GetForegroundWindow());
+    }
+    if (back) {
+        handleBackward();
+    } else {
+        handleForward();
+    }
+    listEveryProgram();
+}
+
+// Whatever comes while the list waits to show (the timer, a further key, a mouse message sent to the
+// hidden window) shows it, and then acts on it as on any list; a commit, a cancel or a renewal
+// closes it unseen, and a late icon answer to an earlier opening leaves it waiting.
+static bool showsWaitingList(UINT message)
+{
+    return message != WM_SWITCH_COMMIT && message != WM_SWITCH_CANCEL && message != WM_RENEW_KEYBOARD_HOOK &&
+           message != WM_ICON_ANSWERS;
 }
 
 // Asks the row's window to close as the taskbar's Close does, posted so that nothing waits for the
@@ -367,6 +448,7 @@ static void handleLeftButtonUp(int y)
     if (isEntryRow(row)) {
         switcherState.cursor = row;
         activateWindowDirectly(switchList[row].window);
+        noteForegroundWindow(switchList[row].window);
     }
     hideAndEmpty();
 }
@@ -413,6 +495,9 @@ static void runHandler(UINT message, WPARAM wParam, LPARAM lParam)
     // not make it look as if it were opening then: the hook library would take the next key typed
     // in the application for the list's.
     handlerRunning = (message != WM_ASK_FOR_ICONS && message != WM_ICON_ANSWERS) || switcherState.painted;
+    if (showPending && showsWaitingList(message)) {
+        showWaitingList();
+    }
     switch (message) {
     case WM_SWITCH_FORWARD:
         handleForward();
@@ -461,6 +546,11 @@ static void runHandler(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_ICON_ANSWERS:
         handleIconAnswers();
+        break;
+    case WM_SWITCH_PROGRAM_WINDOWS:
+        handleProgramWindows(wParam);
+        break;
+    case WM_TIMER: // the show delay's: the list was shown above
         break;
     }
     handlerRunning = false;
@@ -533,10 +623,14 @@ LRESULT CALLBACK switcherWindowProc(HWND window, UINT message, WPARAM wParam, LP
     case WM_MOUSEWHEEL:
     case WM_ASK_FOR_ICONS:
     case WM_ICON_ANSWERS:
+    case WM_SWITCH_PROGRAM_WINDOWS:
+    case WM_TIMER:
         runOrHold(message, wParam, lParam);
         return 0;
     case WM_SWITCH_IS_OPEN:
         return switcherOpenOrOpening();
+    case WM_SWITCH_PROGRAM_KEY:
+        return programKeyAnswer();
     case WM_WTSSESSION_CHANGE:
     case WM_POWERBROADCAST:
     case WM_RENEW_KEYBOARD_HOOK:

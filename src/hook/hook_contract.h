@@ -21,8 +21,6 @@ constexpr UINT WM_SWITCH_CLOSE_WINDOW = 0x0806;
 constexpr UINT WM_SWITCH_FIND_CHAR = 0x0807;
 // Open only: take the last character off the find text (Backspace).
 constexpr UINT WM_SWITCH_FIND_BACKSPACE = 0x0808;
-constexpr UINT WM_SWITCH_FIRST = WM_SWITCH_FORWARD;
-constexpr UINT WM_SWITCH_LAST = WM_SWITCH_FIND_BACKSPACE;
 
 // Not a command but a question, sent by the library from the switcher window's own thread (where
 // its low-level hook runs, so the send is a plain call that cannot wait): nonzero while a switch is
@@ -30,6 +28,23 @@ constexpr UINT WM_SWITCH_LAST = WM_SWITCH_FIND_BACKSPACE;
 // Enter) are taken from the application only then, and a list kept open without keys held ends for
 // the library when the program has closed it (a click, the last window closed).
 constexpr UINT WM_SWITCH_IS_OPEN = 0x0809;
+
+// Alt+` (the key above Tab). Closed: open the list with only the windows of the foreground window's
+// program, on the entry after the current one, or with wParam nonzero (Shift held) on the last.
+// Open: as WM_SWITCH_FORWARD, or with wParam nonzero as WM_SWITCH_BACKWARD.
+constexpr UINT WM_SWITCH_PROGRAM_WINDOWS = 0x080A;
+// The commands run from WM_SWITCH_FIRST to WM_SWITCH_LAST; WM_SWITCH_IS_OPEN, a question, lies
+// among them, so a receiver answers the questions before it takes a number for a command.
+constexpr UINT WM_SWITCH_FIRST = WM_SWITCH_FORWARD;
+constexpr UINT WM_SWITCH_LAST = WM_SWITCH_PROGRAM_WINDOWS;
+
+// A question sent as WM_SWITCH_IS_OPEN is: what Alt+` means now. The library takes the key only
+// when the answer is PROGRAM_KEY_OPENS, or PROGRAM_KEY_IDLE while a switch of its own is open or
+// opening; otherwise the key is the application's.
+constexpr UINT WM_SWITCH_PROGRAM_KEY = 0x080B;
+constexpr LRESULT PROGRAM_KEY_OFF = 0;   // turned off in the settings
+constexpr LRESULT PROGRAM_KEY_IDLE = 1;  // on, but the foreground window's program has fewer than 2 windows
+constexpr LRESULT PROGRAM_KEY_OPENS = 2; // on, and a list is open, or would open with 2 windows or more
 
 // RegisterWindowMessageA of this name gives the set-foreground request's number, the same in every
 // process. The request is SendMessage(foreground window, number, window to activate, number).

@@ -3,11 +3,13 @@
 // A low-level keyboard hook, installed by SetHook in the program's own thread, turns Alt+Tab strokes
 // into the commands and posts them to the switcher window. Posting, never sending: the callback
 // runs in the program's thread, and a low-level hook that keeps the system waiting is removed
-// silently, so the callback does nothing that can wait. (The one send, WM_SWITCH_IS_OPEN, goes to a
-// window of this very thread: a plain call of its window procedure, which only reads its state.)
+// silently, so the callback does nothing that can wait. (The sends, the questions WM_SWITCH_IS_OPEN
+// and WM_SWITCH_PROGRAM_KEY, go to a window of this very thread: plain calls of its window
+// procedure, which only reads its state and the desktop's windows.)
 //
 // A switch held with Alt ends with Alt's release. One opened with Ctrl+Alt+Tab is kept open: it
-// outlives the keys and ends with Enter, Esc, or when the program closes the list itself.
+// outlives the keys and ends with Enter, Esc, or when the program closes the list itself. Alt+`
+// (and Ctrl+Alt+`) opens and steps a switch just as Alt+Tab does, over one program's windows.
 //
 // The set-foreground request is carried out by a hook of its own, placed on the foreground window's
 // thread only while a request is under way (request_hook.cpp); between requests the library is
@@ -264,6 +266,23 @@ static UINT listCommand(DWORD virtualKey, char* character)
     }
 }
 
+// The key above Tab, found by its place on the keyboard, whatever the layout calls it.
+constexpr DWORD PROGRAM_KEY_SCAN_CODE = 0x29;
+
+// Alt+` is taken only where the program says it acts: turned off, or with fewer than two windows of
+// the program in front and no switch under way, it stays the application's. A command window of
+// another thread is asked nothing (the send could wait): there the key passes.
+static BOOL takesProgramKey(const KBDLLHOOKSTRUCT* key)
+{
+    HWND window = sharedCommandWindow;
+    if (key->scanCode != PROGRAM_KEY_SCAN_CODE || (key->flags & LLKHF_EXTENDED) != 0 ||
+        GetWindowThreadProcessId(window, NULL) != GetCurrentThreadId()) {
+        return FALSE;
+    }
+    LRESULT answer = SendMessageA(window, WM_SWITCH_PROGRAM_KEY, 0, 0);
+    return answer == PROGRAM_KEY_OPENS || (answer == PROGRAM_KEY_IDLE && switching && listOpen());
+}
+
 static BOOL swallowCommand(DWORD virtualKey, UINT command, char character)
 {
     if (command == WM_SWITCH_CANCEL || command == WM_SWITCH_COMMIT) {
@@ -299,7 +318,8 @@ static BOOL decideStroke(const KBDLLHOOKSTRUCT* key, DWORD virtualKey, BOOL rele
     if (switching && keptOpen && !listOpen()) {
         forgetSwitch();
     }
-    if (virtualKey == VK_TAB && altHeld(key)) {
+    BOOL tab = virtualKey == VK_TAB;
+    if (altHeld(key) && (tab || takesProgramKey(key))) {
         if (!switching) {
             switching = TRUE;
             openingPosted = TRUE;
@@ -312,7 +332,12 @@ static BOOL decideStroke(const KBDLLHOOKSTRUCT* key, DWORD virtualKey, BOOL rele
         if (isDown(VK_CONTROL)) {
             keptOpen = TRUE;
         }
-        deliver(isDown(VK_SHIFT) ? WM_SWITCH_BACKWARD : WM_SWITCH_FORWARD);
+        BOOL back = isDown(VK_SHIFT);
+        if (tab) {
+            deliver(back ? WM_SWITCH_BACKWARD : WM_SWITCH_FORWARD);
+        } else {
+            deliver(WM_SWITCH_PROGRAM_WINDOWS, (WPARAM)back);
+        }
         markSwallowed(virtualKey);
         return TRUE;
     }

@@ -15,6 +15,10 @@ const char SIZE_KEY[] = "Size";
 const char WINDOW_SECTION[] = "Window";
 const char WIDTH_KEY[] = "Width";
 const char MONITOR_KEY[] = "Monitor";
+const char ORDER_KEY[] = "Order";
+const char SHOW_DELAY_KEY[] = "ShowDelay";
+const char KEYS_SECTION[] = "Keys";
+const char PROGRAM_WINDOWS_KEY[] = "ProgramWindows";
 
 const char EXCLUDE_SECTION[] = "Exclude";
 const char PROGRAMS_KEY[] = "Programs";
@@ -88,6 +92,9 @@ void loadSettings()
     settings.iconScale = readSetting(ICON_SECTION, SIZE_KEY, DEFAULT_ICON_SCALE, file);
     settings.listWidth = readSetting(WINDOW_SECTION, WIDTH_KEY, DEFAULT_LIST_WIDTH, file);
     settings.monitor = readSetting(WINDOW_SECTION, MONITOR_KEY, DEFAULT_MONITOR, file);
+    settings.order = readSetting(WINDOW_SECTION, ORDER_KEY, DEFAULT_ORDER, file);
+    settings.showDelay = readSetting(WINDOW_SECTION, SHOW_DELAY_KEY, DEFAULT_SHOW_DELAY, file);
+    settings.programWindows = readSetting(KEYS_SECTION, PROGRAM_WINDOWS_KEY, DEFAULT_PROGRAM_WINDOWS, file);
 
     readNameList(PROGRAMS_KEY, exclusions.programs, file);
     readNameList(CLASSES_KEY, exclusions.classes, file);
@@ -105,6 +112,7 @@ void saveSettings()
     writeSetting(MOUSE_SECTION, ENABLE_KEY, settings.mouseSelect, path);
     writeSetting(ICON_SECTION, SIZE_KEY, settings.iconScale, path);
     writeSetting(WINDOW_SECTION, WIDTH_KEY, settings.listWidth, path);
-    // Not the monitor: the dialog does not show it, so the record holds what the file held, and a
-    // file without the key keeps the three keys and six lines it has always had.
+    // Not the keys the dialog does not show (the monitor, the order, the show delay, the program
+    // key): the record holds what the file held, and a file without them keeps the three keys and
+    // six lines it has always had.
 }

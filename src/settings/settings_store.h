@@ -17,12 +17,13 @@ constexpr int SETTING_TEXT_SIZE = 32;
 // the file name does not fit behind it (a directory of more than 251 bytes).
 bool settingsFilePath(char (&path)[SETTINGS_PATH_SIZE]);
 
-// Fills the Settings record from the file ("Enable" in [Mouse], "Size" in [Icon], "Width" and
-// "Monitor" in [Window]), each missing key (or a missing file) giving its default, and the
-// Exclusions from its [Exclude] section (empty when missing). Writes nothing.
+// Fills the Settings record from the file ("Enable" in [Mouse], "Size" in [Icon], "Width",
+// "Monitor", "Order" and "ShowDelay" in [Window], "ProgramWindows" in [Keys]), each missing key (or a
+// missing file) giving its default, and the Exclusions from its [Exclude] section (empty when
+// missing). Writes nothing.
 void loadSettings();
 
 // Writes the three fields that the dialog shows to the file as "%d" text, one write per key; the
-// monitor key is left as the file has it.
+// keys written by hand (monitor, order, show delay, program key) are left as the file has them.
 // A failed write is not reported and does not stop the next one.
 void saveSettings();

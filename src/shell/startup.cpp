@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "core/activation.h"
+#include "core/foreground_history.h"
 #include "core/foreground_hook.h"
 #include "core/keyboard_watch.h"
 #include "core/switch_list.h"
@@ -176,9 +177,11 @@ int runVyr(HINSTANCE instance, HINSTANCE previousInstance)
     // sooner only activates its target directly.
     startHookCompanion();
     loadSettings();
+    watchForegroundChanges();
 
     int exitCode = runMessageLoop();
 
+    stopWatchingForegroundChanges();
     stopWatchingSessionChanges(switcherWindow);
     Unhook();
     removeTrayIcon();

@@ -8,6 +8,7 @@
 #include "core/activation.h"
 #include "core/find.h"
 #include "core/icon_cache.h"
+#include "core/foreground_history.h"
 #include "core/painting.h"
 #include "core/switcher_metrics.h"
 #include "hook/hook_contract.h"
@@ -48,6 +49,10 @@ void SwitcherTest::SetUp()
     settings.mouseSelect = DEFAULT_MOUSE_SELECT;
     settings.iconScale = DEFAULT_ICON_SCALE;
     settings.listWidth = DEFAULT_LIST_WIDTH;
+    settings.order = DEFAULT_ORDER;
+    settings.showDelay = DEFAULT_SHOW_DELAY;
+    settings.programWindows = DEFAULT_PROGRAM_WINDOWS;
+    std::memset(foregroundHistory, 0, sizeof foregroundHistory);
     taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
     setForeMessage = RegisterWindowMessageA(SET_FORE_MESSAGE_NAME);
     shellHandlers = ShellHandlers{};
@@ -65,6 +70,7 @@ void SwitcherTest::SetUp()
 
 void SwitcherTest::TearDown()
 {
+    stopWatchingForegroundChanges();
     send(WM_SWITCH_CANCEL);
     DestroyWindow(switcherWindow);
     switcherWindow = NULL;

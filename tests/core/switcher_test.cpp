@@ -7,12 +7,14 @@
 
 #include "core/activation.h"
 #include "core/find.h"
+#include "core/foreground_history.h"
 #include "core/held_messages.h"
 #include "core/painting.h"
 #include "core/switcher_metrics.h"
 #include "core/switcher_harness.h"
 #include "hook/hook_contract.h"
 #include "settings/settings.h"
+#include "support/fixture_process.h"
 #include "support/pump.h"
 #include "support/test_windows.h"
 
@@ -655,6 +657,235 @@ TEST_F(Switcher, ClosingTheLastRowMovesTheHighlightToTheNewLastRow)
     EXPECT_EQ(switcherState.previousCursor, NO_ROW);
     EXPECT_TRUE(gamma.received(WM_SYSCOMMAND).size() == 1);
     EXPECT_TRUE(switcherInvariantsHold());
+}
+
+// --- The order: the most recently used first ([Window] Order=1)
+
+// Plays the system's part: Windows raises EVENT_SYSTEM_FOREGROUND at each foreground change, Wine 8
+// raises none (measured: it raises EVENT_OBJECT_FOCUS instead). Waits until Vyr has heard it.
+::testing::AssertionResult announceForeground(HWND window, HWND noted = NULL)
+{
+    NotifyWinEvent(EVENT_SYSTEM_FOREGROUND, window, OBJID_WINDOW, CHILDID_SELF);
+    if (pumpUntil([&] { return foregroundHistory[0] == (noted != NULL ? noted : window); })) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "the foreground change was not heard";
+}
+
+class RecentOrder : public Switcher {
+protected:
+    void SetUp() override
+    {
+        Switcher::SetUp();
+        settings.order = ORDER_RECENT;
+        watchForegroundChanges();
+    }
+};
+
+TEST_F(RecentOrder, HearsTheSystemsForegroundChangesAndWinesFocusChanges)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    TestWindow gamma = makeWindow("Gamma");
+    TestWindow dialog = makeWindow("Alpha's dialog").style(WS_POPUP | WS_CAPTION | WS_SYSMENU).ownedBy(alpha);
+
+    // The first activation, from a window of another process, raised no focus event (measured, here
+    // and in a program of its own: 5 events for 6 activations); the ones after it did.
+    ASSERT_TRUE(bringToForeground(beta));
+    ASSERT_TRUE(announceForeground(beta));
+    ASSERT_TRUE(bringToForeground(gamma));
+    EXPECT_TRUE(pumpUntil([&] { return foregroundHistory[0] == gamma.handle(); })) << "Wine's focus event";
+    // Focus outside the foreground window, Vyr's own switcher window: nothing to note. An owned
+    // dialog in front counts for its owner.
+    NotifyWinEvent(EVENT_OBJECT_FOCUS, alpha, OBJID_CLIENT, CHILDID_SELF);
+    NotifyWinEvent(EVENT_SYSTEM_FOREGROUND, switcherWindow, OBJID_WINDOW, CHILDID_SELF);
+    ASSERT_TRUE(announceForeground(dialog, alpha));
+    EXPECT_EQ(std::vector<HWND>(foregroundHistory, foregroundHistory + 4), std::vector<HWND>({alpha, gamma, beta, NULL}));
+}
+
+// Used in the order 2, 0, 3, then 1 in front; 0 minimized meanwhile, 3 closed, 4 and 5 never used.
+TEST_F(RecentOrder, FollowsActivationsMinimizesAndClosesWhateverTheStacking)
+{
+    std::vector<TestWindow> w;
+    for (int i = 0; i < 6; i++) {
+        w.push_back(makeWindow("Window " + std::to_string(i)));
+    }
+    for (int i : {2, 0, 3}) {
+        ASSERT_TRUE(announceForeground(w[i]));
+    }
+    ShowWindow(w[0], SW_MINIMIZE);
+    w[3].destroy();
+    ASSERT_TRUE(bringToForeground(w[1]));
+
+    std::vector<std::vector<HWND>> stackings = {
+        {w[5], w[4], w[2], w[1], w[0]}, {w[0], w[1], w[2], w[4], w[5]}, {w[4], w[1], w[0], w[5], w[2]}};
+    for (const std::vector<HWND>& stacking : stackings) {
+        ASSERT_TRUE(stackTopDown(stacking));
+        send(WM_SWITCH_FORWARD);
+        std::vector<HWND> expected = {w[1], w[0], w[2]};
+        for (HWND window : stacking) {
+            if (window == w[4] || window == w[5]) {
+                expected.push_back(window); // never used: in stacking order, after the used ones
+            }
+        }
+        EXPECT_EQ(listed(), expected);
+        EXPECT_EQ(switcherState.cursor, 1) << "the window after the current one";
+        // The hidden list hands the activation to the window on top: let that be the current one.
+        ASSERT_TRUE(stackTopDown({w[1]}));
+        send(WM_SWITCH_CANCEL);
+        pumpPendingMessages();
+    }
+    settings.order = ORDER_STACKING;
+    ASSERT_TRUE(stackTopDown(stackings.back()));
+    send(WM_SWITCH_FORWARD);
+    EXPECT_EQ(listed(), stackings.back()) << "the default lists in stacking order, as before";
+}
+
+// A full history makes room from the windows that are gone, not from the oldest that still counts.
+TEST_F(RecentOrder, AFullHistoryForgetsClosedWindowsFirst)
+{
+    TestWindow survivor = makeWindow("Survivor");
+    ASSERT_TRUE(announceForeground(survivor));
+    {
+        std::vector<TestWindow> passing;
+        for (int i = 0; i < HISTORY_SLOTS - 1; i++) {
+            passing.push_back(makeWindow("Passing " + std::to_string(i)));
+            ASSERT_TRUE(announceForeground(passing.back()));
+        }
+    }
+    TestWindow unseen = makeWindow("Never in front");
+    TestWindow latest = makeWindow("Latest");
+    ASSERT_TRUE(announceForeground(latest));
+    ASSERT_TRUE(bringToForeground(latest));
+    ASSERT_TRUE(stackTopDown({unseen, survivor, latest}));
+
+    send(WM_SWITCH_FORWARD);
+    EXPECT_EQ(listed(), std::vector<HWND>({latest, survivor, unseen}));
+}
+
+// --- Alt+`: the windows of the foreground window's program
+
+// Two instances of the fixture application (one program) and this test's own windows (another).
+TEST_F(Switcher, TheProgramsKeyListsTheWindowsOfTheForegroundWindowsProgramOnly)
+{
+    TestWindow own = makeWindow("Own one");
+    TestWindow ownToo = makeWindow("Own two");
+    FixtureProcess first({"Editor one|icon"});
+    FixtureProcess second({"Editor two|icon"});
+    ASSERT_TRUE(first.started() && second.started());
+    // Applications just started can answer their first icon query after the fill has stopped
+    // waiting: wait (bounded) until Alt+Tab lists all four.
+    EXPECT_TRUE(pumpUntil([] {
+        send(WM_SWITCH_FORWARD);
+        int count = switchEntryCount();
+        send(WM_SWITCH_CANCEL);
+        return count == 4;
+    })) << "Alt+Tab lists every program";
+    struct Case {
+        HWND front, sibling;
+    };
+    for (Case c : {Case{first.window("Editor one"), second.window("Editor two")}, Case{own, ownToo}}) {
+        for (WPARAM back : {0, 1}) {
+            // Again each time: the hidden list hands the activation on, under Wine to no window
+            // until the application of another process has taken it.
+            ASSERT_TRUE(bringToForeground(c.front));
+            ASSERT_TRUE(stackTopDown({c.front, c.sibling}));
+            EXPECT_EQ(send(WM_SWITCH_PROGRAM_KEY), PROGRAM_KEY_OPENS);
+            send(WM_SWITCH_PROGRAM_WINDOWS, back);
+            EXPECT_EQ(listed(), std::vector<HWND>({c.front, c.sibling}));
+            EXPECT_EQ(switcherState.cursor, 1) << "after the current one, or the last";
+            EXPECT_EQ(send(WM_SWITCH_PROGRAM_KEY), PROGRAM_KEY_OPENS) << "open: the key steps";
+            send(WM_SWITCH_PROGRAM_WINDOWS);
+            EXPECT_EQ(switcherState.cursor, 0);
+            send(WM_SWITCH_PROGRAM_WINDOWS, 1);
+            EXPECT_EQ(switcherState.cursor, 1);
+            send(WM_SWITCH_CANCEL);
+        }
+    }
+    ownToo.destroy();
+    ASSERT_TRUE(bringToForeground(own));
+    EXPECT_EQ(send(WM_SWITCH_PROGRAM_KEY), PROGRAM_KEY_IDLE) << "one window: the key is the application's";
+    send(WM_SWITCH_PROGRAM_WINDOWS);
+    EXPECT_FALSE(isOpen());
+    EXPECT_TRUE(switcherInvariantsHold());
+    settings.programWindows = 0;
+    EXPECT_EQ(send(WM_SWITCH_PROGRAM_KEY), PROGRAM_KEY_OFF);
+}
+
+// --- A show delay ([Window] ShowDelay): a quick Alt+Tab switches without the list
+
+class ShowDelay : public Switcher {
+protected:
+    void SetUp() override
+    {
+        Switcher::SetUp();
+        settings.showDelay = 150;
+    }
+};
+
+// The commands come from this thread and nothing is pumped between them, so the timer cannot come
+// in between: what IsWindowVisible says after each is all the screen ever had.
+TEST_F(ShowDelay, AQuickTapSwitchesAndTheListNeverShows)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta").onOwnThread();
+    ASSERT_TRUE(bringToForeground(alpha));
+    ASSERT_TRUE(stackTopDown({alpha, beta}));
+
+    send(WM_SWITCH_FORWARD);
+    EXPECT_FALSE(IsWindowVisible(switcherWindow));
+    EXPECT_EQ(switcherState.cursor, 1) << "the highlight is picked at once";
+    EXPECT_EQ(send(WM_SWITCH_IS_OPEN), 1) << "the list's keys are taken already";
+    send(WM_SWITCH_COMMIT);
+    EXPECT_FALSE(IsWindowVisible(switcherWindow));
+    EXPECT_TRUE(pumpUntil([&] { return GetForegroundWindow() == beta.handle(); }));
+    EXPECT_FALSE(IsWindowVisible(switcherWindow)) << "the timer of the switch is gone";
+    EXPECT_TRUE(switcherInvariantsHold());
+}
+
+// The delay from the file is held within 0 and 1000 ms; held Alt shows the list when it has passed.
+TEST_F(ShowDelay, HeldPastTheDelayTheListShowsAndADelayOutOfRangeIsHeldToItsBounds)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    ASSERT_TRUE(bringToForeground(alpha));
+    struct Case {
+        int delay;
+        DWORD shownAfter;
+    };
+    for (Case c : {Case{150, 150}, Case{99999, SHOW_DELAY_MAX_MS}, Case{-1, 0}}) {
+        SCOPED_TRACE(c.delay);
+        settings.showDelay = c.delay;
+        DWORD started = GetTickCount();
+        send(WM_SWITCH_FORWARD);
+        EXPECT_EQ(IsWindowVisible(switcherWindow) != FALSE, c.shownAfter == 0);
+        EXPECT_TRUE(pumpUntil([] { return IsWindowVisible(switcherWindow) && isOpen(); }));
+        // A timer never comes early; the tick count may lag behind it by one tick of the system.
+        EXPECT_GE(GetTickCount() - started + 16, c.shownAfter);
+        EXPECT_EQ(switcherState.cursor, 1);
+        EXPECT_TRUE(switcherInvariantsHold());
+        send(WM_SWITCH_CANCEL);
+    }
+}
+
+TEST_F(ShowDelay, AFurtherKeyShowsTheListAtOnceAndEscapeClosesItUnseen)
+{
+    TestWindow alpha = makeWindow("Alpha");
+    TestWindow beta = makeWindow("Beta");
+    TestWindow gamma = makeWindow("Gamma");
+    ASSERT_TRUE(bringToForeground(alpha));
+    ASSERT_TRUE(stackTopDown({alpha, beta, gamma}));
+
+    send(WM_SWITCH_FORWARD);
+    send(WM_SWITCH_FORWARD);
+    EXPECT_TRUE(IsWindowVisible(switcherWindow) && isOpen());
+    EXPECT_EQ(switcherState.cursor, 2);
+    send(WM_SWITCH_CANCEL);
+
+    send(WM_SWITCH_FORWARD);
+    send(WM_SWITCH_CANCEL);
+    EXPECT_TRUE(switcherInvariantsHold());
+    EXPECT_FALSE(pumpUntil([] { return IsWindowVisible(switcherWindow); }, 300)) << "the timer outlived the list";
 }
 
 } // namespace

@@ -2,7 +2,8 @@
 // bar and a multi-line edit that takes every typed key, so that a test can read from outside what a
 // person's typing did (the edit's text) and whether the Alt key opened the menu bar (its thread is
 // then in menu mode). A Tab typed with Alt held, which no edit would show, is written as
-// "[Alt+Tab]": it reaches the editor only when no switcher took it. It also counts the switcher's
+// "[Alt+Tab]", and the key above Tab typed with Alt as "[Alt+`]": each reaches the editor only when
+// no switcher took it. It also counts the switcher's
 // set-foreground requests that reach it, and tells the count (WM_APP), the last requested window
 // (WM_APP + 1), whether a hook in this thread had already handed the foreground on when the request
 // reached the window procedure (WM_APP + 2), and its own bitness (WM_APP + 3) to
@@ -18,6 +19,8 @@ constexpr int EDIT_ID = 100;
 constexpr int FILE_EXIT_ID = 101;
 
 constexpr char ALT_TAB_ECHO[] = "[Alt+Tab]";
+constexpr char ALT_GRAVE_ECHO[] = "[Alt+`]";
+constexpr LPARAM KEY_ABOVE_TAB_SCAN_CODE = 0x29;
 
 constexpr UINT ASK_REQUEST_COUNT = WM_APP;
 constexpr UINT ASK_LAST_REQUESTED = WM_APP + 1;
@@ -46,6 +49,10 @@ LRESULT CALLBACK echoingEditProc(HWND window, UINT message, WPARAM wParam, LPARA
 {
     if (message == WM_SYSKEYDOWN && wParam == VK_TAB) {
         SendMessageA(window, EM_REPLACESEL, FALSE, (LPARAM)ALT_TAB_ECHO);
+        return 0;
+    }
+    if (message == WM_SYSKEYDOWN && ((lParam >> 16) & 0xFF) == KEY_ABOVE_TAB_SCAN_CODE) {
+        SendMessageA(window, EM_REPLACESEL, FALSE, (LPARAM)ALT_GRAVE_ECHO);
         return 0;
     }
     return CallWindowProcA(editProc, window, message, wParam, lParam);

@@ -11,7 +11,9 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <atomic>
 #include <iterator>
+#include <thread>
 
 #include "core/dpi.h"
 #include "core/switcher_metrics.h"
@@ -621,6 +623,115 @@ TEST_F(Switching, AScreenReaderHearsTheSwitchAndReadsEachHighlightedTitle)
     EXPECT_EQ(list->get_accChildCount(&count), CO_E_OBJNOTCONNECTED) << "the object held past the close";
     releaseAlt();
     EXPECT_TRUE(processHasModule(vyr->id(), "oleacc.dll"));
+}
+
+// --- The order users expect: most recently used, one program's windows, a quick tap
+
+// With Order=1 the list follows use, not the stacking: Alt+Tab goes back to the window used before
+// the current one, wherever it lies.
+TEST_F(Switching, WithTheRecentOrderAltTabGoesBackToTheWindowUsedBefore)
+{
+    ASSERT_NO_FATAL_FAILURE(startVyr("[Window]\nOrder=1\n"));
+    addSampleWindows();
+    std::vector<HWND> rows = expectedRows();
+    ASSERT_NO_FATAL_FAILURE(bringToFront(rows[0]));
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    releaseAlt();
+    expectForeground(rows[1]);
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab(2));
+    releaseAlt();
+    expectForeground(rows[2]);
+    // The window used first goes on top, where a list in stacking order would offer it.
+    SetWindowPos(rows[0], HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ASSERT_TRUE(pumpUntil([&] { return inStackingOrder(rows).front() == rows[0]; }, SHOW_WAIT_MS));
+
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    EXPECT_TRUE(switcher().showsHighlightOn(1, SAMPLE_ROWS));
+    releaseAlt();
+    expectForeground(rows[1]);
+}
+
+// Two instances of the fixture application are one program, beside Vyr.exe's fixture windows and
+// the editor, which has no listed window: there Alt+` is the editor's own.
+TEST_F(Switching, AltAndTheKeyAboveTabSwitchAmongTheWindowsOfOneProgram)
+{
+    std::unique_ptr<EditorProcess> editor;
+    ASSERT_NO_FATAL_FAILURE(startBehindEditor(&editor, "memo.txt - Notepad"));
+    FixtureProcess first({"Viewer one|icon"});
+    FixtureProcess second({"Viewer two|icon"});
+    ASSERT_TRUE(first.started() && second.started());
+    HWND one = first.window("Viewer one"), two = second.window("Viewer two");
+    SetForegroundWindow(one);
+    ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == one; }, SHOW_WAIT_MS));
+    ASSERT_TRUE(giveKeyboardFocus(one));
+    std::vector<HWND> viewers = inStackingOrder({one, two});
+    ASSERT_EQ(viewers.front(), one);
+
+    ASSERT_TRUE(act("keydown alt key grave"));
+    ASSERT_TRUE(switcher().showsHighlightOn(1, 2)) << "the two instances alone";
+    EXPECT_EQ(rowsShown(switcher().frame()), 2);
+    pressAndExpectHighlight("key grave", 0, 2);
+    pressAndExpectHighlight("key shift+grave key shift+grave", 0, 2);
+    pressAndExpectHighlight("key Tab", 1, 2);
+    releaseAlt();
+    expectForeground(two);
+
+
+    SetForegroundWindow(editor->window());
+    ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == editor->window(); }, SHOW_WAIT_MS));
+    ASSERT_TRUE(giveKeyboardFocus(editor->window()));
+    ASSERT_TRUE(act("keydown alt key grave keyup alt"));
+    EXPECT_TRUE(pumpUntil([&] { return editor->typedText() == "[Alt+`]"; }, SHOW_WAIT_MS))
+        << "the editor holds \"" << editor->typedText() << "\"";
+    EXPECT_FALSE(switcher().shown());
+    EXPECT_TRUE(pumpUntil(noKeyDown, SHOW_WAIT_MS)) << "a key stays down";
+}
+
+// ShowDelay=150. The sample windows keep to the top left, so that the middle of the screen, where the
+// list would come up, shows the desktop alone unless the list is there.
+TEST_F(Switching, AQuickTapSwitchesWithoutTheListWhichShowsOnlyWhenAltIsHeld)
+{
+    ASSERT_NO_FATAL_FAILURE(startVyr("[Window]\nShowDelay=150\n"));
+    const Icons kinds[] = {Icons::Editor, Icons::Terminal, Icons::Browser};
+    for (int i = 0; i < SAMPLE_ROWS; i++) {
+        addWindow(FixturePlan("Window " + std::to_string(i)).icon(kinds[i]).onThread(i).bounds(20 + 30 * i, 20 + 30 * i,
+                                                                                               240, 160));
+    }
+    std::vector<HWND> rows = expectedRows();
+    ASSERT_NO_FATAL_FAILURE(bringToFront(rows[0]));
+    POINT middle = {GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
+    RECT listArea = {middle.x - 150, middle.y - SAMPLE_ROWS * LARGE_ROW / 2, middle.x + 150,
+                     middle.y + SAMPLE_ROWS * LARGE_ROW / 2};
+    // Watched from a thread of its own, a look every millisecond or so.
+    ScreenPixels before = capture(listArea);
+    std::atomic<bool> done{false}, shown{false}, changed{false};
+    std::thread watch([&] {
+        for (; !done; Sleep(1)) {
+            shown = shown || IsWindowVisible(vyr->window());
+            changed = changed || capture(listArea).differencesFrom(before) != 0;
+        }
+    });
+    EXPECT_TRUE(act("keydown alt key Tab sleep 0.03 keyup alt"));
+    expectForeground(rows[1]);
+    done = true;
+    watch.join();
+    EXPECT_FALSE(shown) << "the switcher window was shown";
+    EXPECT_FALSE(changed) << "a pixel of the list reached the screen";
+    rows = expectedRows();
+    ASSERT_NO_FATAL_FAILURE(bringToFront(rows[0]));
+    DWORD pressed = GetTickCount();
+    ASSERT_NO_FATAL_FAILURE(holdAltAndTab());
+    EXPECT_GE(GetTickCount() - pressed + 16, 150u) << "shown before the delay";
+    EXPECT_TRUE(switcher().showsHighlightOn(1, SAMPLE_ROWS));
+    releaseAlt();
+    expectForeground(rows[1]);
+
+    rows = expectedRows();
+    ASSERT_NO_FATAL_FAILURE(bringToFront(rows[0]));
+    ASSERT_TRUE(act("keydown alt key Tab sleep 0.05 key Tab"));
+    EXPECT_TRUE(switcher().showsHighlightOn(2, SAMPLE_ROWS)) << "the second Tab shows the list, one step on";
+    releaseAlt();
+    expectForeground(rows[2]);
 }
 
 } // namespace

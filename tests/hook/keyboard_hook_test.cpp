@@ -14,8 +14,10 @@ namespace {
 std::vector<UINT> commands;
 std::vector<WPARAM> commandParameters;
 std::vector<HWND> commandReceivers;
-// What the command window answers to WM_SWITCH_IS_OPEN: whether the program's list is open.
+// What the command window answers to WM_SWITCH_IS_OPEN: whether the program's list is open; and to
+// WM_SWITCH_PROGRAM_KEY: what Alt+` means now.
 bool listShown;
+LRESULT programKey;
 
 struct AppRecord {
     std::vector<WPARAM> keyDowns;     // WM_KEYDOWN and WM_SYSKEYDOWN, virtual keys
@@ -26,14 +28,17 @@ AppRecord app;
 
 LRESULT CALLBACK commandWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_SWITCH_IS_OPEN) {
+        return listShown;
+    }
+    if (message == WM_SWITCH_PROGRAM_KEY) {
+        return programKey;
+    }
     if (message >= WM_SWITCH_FIRST && message <= WM_SWITCH_LAST) {
         commands.push_back(message);
         commandParameters.push_back(wParam);
         commandReceivers.push_back(window);
         return 0;
-    }
-    if (message == WM_SWITCH_IS_OPEN) {
-        return listShown;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -121,6 +126,7 @@ protected:
         commandParameters.clear();
         commandReceivers.clear();
         listShown = false;
+        programKey = PROGRAM_KEY_IDLE;
         app = AppRecord();
         setForeMessage = RegisterWindowMessageA(SET_FORE_MESSAGE_NAME);
         ASSERT_TRUE(SetHook(commandWindow, setForeMessage));
@@ -372,6 +378,51 @@ TEST_F(KeyboardHook, AKeptOpenListThatTheProgramClosedGivesTheKeysBack)
     EXPECT_TRUE(contains(app.plainKeyDowns, VK_TAB));
     EXPECT_TRUE(contains(app.plainKeyDowns, 'A'));
     EXPECT_TRUE(contains(app.plainKeyDowns, VK_ESCAPE));
+}
+
+// --- Alt+` (the key above Tab, scan code 0x29): taken only where the program says it acts, never
+// alone and never without Alt; Shift goes back.
+
+TEST_F(KeyboardHook, AltAndTheKeyAboveTabOpenAndStepTheProgramsWindowsOnlyWhereTheyAct)
+{
+    constexpr UINT PROGRAM = WM_SWITCH_PROGRAM_WINDOWS;
+    struct Case {
+        LRESULT answer;
+        bool listOpen;
+        const char* keys;
+        std::vector<UINT> commands;
+        std::vector<WPARAM> backwards; // the wParams of the program commands
+    };
+    for (const Case& c : {
+             Case{PROGRAM_KEY_OPENS, false, "keydown alt key grave key grave key shift+grave keyup alt",
+                  {PROGRAM, PROGRAM, PROGRAM, WM_SWITCH_COMMIT}, {0, 0, 1}},
+             Case{PROGRAM_KEY_OPENS, false, "keydown alt key shift+grave key Escape keyup alt",
+                  {PROGRAM, WM_SWITCH_CANCEL}, {1}},
+             Case{PROGRAM_KEY_IDLE, false, "keydown alt key grave keyup alt", {}, {}}, // one window only
+             Case{PROGRAM_KEY_OFF, false, "keydown alt key grave keyup alt", {}, {}},
+             Case{PROGRAM_KEY_OPENS, false, "key grave key shift+grave", {}, {}},
+             Case{PROGRAM_KEY_IDLE, true, "keydown alt key Tab key grave keyup alt",
+                  {WM_SWITCH_FORWARD, PROGRAM, WM_SWITCH_COMMIT}, {0}},
+             Case{PROGRAM_KEY_OFF, true, "keydown alt key Tab key grave keyup alt",
+                  {WM_SWITCH_FORWARD, WM_SWITCH_COMMIT}, {}}}) {
+        SCOPED_TRACE(c.keys);
+        commands.clear();
+        commandParameters.clear();
+        app = AppRecord();
+        programKey = c.answer;
+        listShown = c.listOpen;
+        press(c.keys);
+        expectCommands(c.commands);
+        std::vector<WPARAM> backwards;
+        for (size_t i = 0; i < commands.size(); i++) {
+            if (commands[i] == PROGRAM) {
+                backwards.push_back(commandParameters[i]);
+            }
+        }
+        EXPECT_EQ(backwards, c.backwards);
+        EXPECT_EQ(contains(app.keyDowns, VK_OEM_3), c.backwards.empty()) << "where the key went";
+        EXPECT_TRUE(pumpUntil([] { return !anyKeyDown(); }, 2000)) << "a key stays down";
+    }
 }
 
 // --- Setting the hook

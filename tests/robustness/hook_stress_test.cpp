@@ -145,12 +145,12 @@ HHOOK observer;
 
 LRESULT CALLBACK commandWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_SWITCH_IS_OPEN) {
+        return TRUE;
+    }
     if (message >= WM_SWITCH_FIRST && message <= WM_SWITCH_LAST) {
         received.push_back(message);
         return 0;
-    }
-    if (message == WM_SWITCH_IS_OPEN) {
-        return TRUE;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -54,6 +54,10 @@ std::vector<HostileFile> hostileFiles()
         {"BeyondThirtyTwoBits", "[Mouse]\r\nEnable=-99999999999\r\n[Icon]\r\nSize=4294967297\r\n"
                                 "[Window]\r\nWidth=99999999999999999999\r\n", 0},
         {"NotNumbers", "[Mouse]\r\nEnable=yes\r\n[Icon]\r\nSize=big\r\n[Window]\r\nWidth=wide\r\n", 0},
+        // An order, a show delay and a program key out of range or not numbers: the stacking order,
+        // the delay held to 1000 ms (the list not shown at once) or none at all.
+        {"OrderAndDelayOutOfRange", "[Window]\r\nOrder=-1\r\nShowDelay=99999\r\n[Keys]\r\nProgramWindows=-7\r\n", 0},
+        {"OrderAndDelayNotNumbers", "[Window]\r\nOrder=abc\r\nShowDelay=abc\r\n", 300},
         {"NumbersWithTails", "[Mouse]\r\nEnable= 1x\r\n[Icon]\r\nSize=+2\r\n[Window]\r\nWidth=  320px\r\n", 320},
     };
 }
@@ -80,7 +84,7 @@ TEST_P(HostileSettings, TheProgramSwitchesAndExitsCleanly)
     for (int move = 0; move < 7; move++) {
         ASSERT_TRUE(program.command(WM_MOUSEMOVE, 0, MAKELPARAM(20, 10 + move * 17)));
     }
-    for (UINT step : {WM_SWITCH_FORWARD, WM_SWITCH_STEP_BACK, WM_SWITCH_BACKWARD}) {
+    for (UINT step : {WM_SWITCH_FORWARD, WM_SWITCH_STEP_BACK, WM_SWITCH_BACKWARD, WM_SWITCH_PROGRAM_WINDOWS}) {
         ASSERT_TRUE(program.command(step));
     }
     ASSERT_TRUE(program.command(WM_LBUTTONDOWN, 0, MAKELPARAM(20, 60)));

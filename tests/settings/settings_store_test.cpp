@@ -99,6 +99,36 @@ TEST_F(SettingsFile, MonitorIsReadFromTheWindowSectionAsItStands)
     }
 }
 
+// The keys written by hand: stored as they stand (the switcher takes an order other than 1 for the
+// stacking order and holds the delay within 0 to 1000 ms), never written by a save.
+TEST_F(SettingsFile, OrderShowDelayAndTheProgramsKeyAreReadAsTheyStandAndNeverSaved)
+{
+    struct Case {
+        const char* text;
+        int order, showDelay, programWindows;
+    };
+    const Case cases[] = {
+        {"", ORDER_STACKING, DEFAULT_SHOW_DELAY, DEFAULT_PROGRAM_WINDOWS},
+        {"[window]\r\nORDER=1\r\nShowDelay=150\r\n[Keys]\r\nProgramWindows=0\r\n", ORDER_RECENT, 150, 0},
+        {"[Window]\r\nOrder=-1\r\nShowDelay=99999\r\n", -1, 99999, DEFAULT_PROGRAM_WINDOWS},
+        {"[Window]\r\nOrder=abc\r\nShowDelay=abc\r\n[Keys]\r\nProgramWindows=abc\r\n", 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        ScratchDirectory another;
+        loadFrom(another, c.text);
+        EXPECT_EQ(c.order, settings.order);
+        EXPECT_EQ(c.showDelay, settings.showDelay);
+        EXPECT_EQ(c.programWindows, settings.programWindows);
+        settings.order = ORDER_RECENT;
+        settings.showDelay = 7;
+        saveSettings();
+        std::string saved = readTextFile(another.settingsFile());
+        EXPECT_EQ(saved.find("Delay=7"), std::string::npos) << saved;
+        EXPECT_EQ(saved.find("Order") != std::string::npos, std::string(c.text).find("rder") != std::string::npos);
+    }
+}
+
 // ---- The [Exclude] section ----------------------------------------------------------------------
 
 TEST_F(SettingsFile, TheExclusionListsAreReadAsWrittenAndNeverSaved)

@@ -1,6 +1,7 @@
 // A plain application in a process of its own, for the tests that need windows of another process;
 // built as 32-bit (vyr_fixture_app.exe) and as 64-bit code (vyr_fixture_app64.exe).
-// usage: vyr_fixture_app.exe <parent pid> <window>...   where a window is "Title" or "Title|min".
+// usage: vyr_fixture_app.exe <parent pid> <window>...   where a window is "Title", "Title|min" or
+// "Title|icon" (one that answers WM_GETICON, which a switcher of another process lists under Wine).
 // It ends when its parent ends, when one of its windows is closed, or after two minutes, so a
 // crashed test never leaves it behind. It records the set-foreground requests that reach its window
 // procedure and answers the questions of support/fixture_process.h.
@@ -92,12 +93,17 @@ int main(int argc, char** argv)
         lstrcpynA(title, argv[i], sizeof title);
         char* options = std::strchr(title, '|');
         bool minimized = false;
+        bool answersIcon = false;
         if (options != NULL) {
             minimized = std::strcmp(options + 1, "min") == 0;
+            answersIcon = std::strcmp(options + 1, "icon") == 0;
             *options = '\0';
         }
         HWND window = CreateWindowExA(0, "VyrFixtureApp", title, WS_OVERLAPPEDWINDOW,
                                       40 + 30 * i, 40 + 30 * i, 320, 200, NULL, NULL, instance, NULL);
+        if (answersIcon) {
+            SendMessageA(window, WM_SETICON, ICON_BIG, (LPARAM)windowClass.hIcon);
+        }
         ShowWindow(window, minimized ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
     }
     DWORD deadline = GetTickCount() + 120000;

@@ -53,7 +53,7 @@ struct SeenRequest {
 
 class FixtureProcess {
 public:
-    // Each window is "Title" or "Title|min"; waits (bounded) until all of them exist.
+    // Each window is "Title", "Title|min" or "Title|icon"; waits (bounded) until all of them exist.
     explicit FixtureProcess(std::initializer_list<const char*> windows, Bitness bitness = Bitness::ThirtyTwo);
     ~FixtureProcess();
     FixtureProcess(const FixtureProcess&) = delete;
