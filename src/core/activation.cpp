@@ -50,20 +50,6 @@ bool isConsoleForeground()
     return std::strcmp(className, CONSOLE_WINDOW_CLASS) == 0;
 }
 
-// Strokes of a key that no application acts on, marked so that Vyr's own keyboard hook lets them
-// pass.
-static void injectUnassignedKey()
-{
-    INPUT strokes[2] = {};
-    for (int i = 0; i < 2; i++) {
-        strokes[i].type = INPUT_KEYBOARD;
-        strokes[i].ki.wVk = MENU_BREAKER_KEY;
-        strokes[i].ki.dwFlags = i == 0 ? 0 : KEYEVENTF_KEYUP;
-        strokes[i].ki.dwExtraInfo = VYR_INJECTED_MARK;
-    }
-    SendInput(2, strokes, sizeof(INPUT));
-}
-
 void activateWindowDirectly(HWND target)
 {
     if (IsIconic(target)) {
@@ -74,7 +60,7 @@ void activateWindowDirectly(HWND target)
     // user may still hold. Wine has no foreground lock, so there the second try is never needed and
     // cannot be seen.
     if (!SetForegroundWindow(target)) {
-        injectUnassignedKey();
+        injectMenuBreaker(); // a key that no application acts on, marked to pass Vyr's hook
         SetForegroundWindow(target);
     }
 }

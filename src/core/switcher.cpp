@@ -598,6 +598,16 @@ static void handleEndRequest()
     }
 }
 
+// Asked by the hook library with the first command behind a press of Alt. Injected here, as the
+// command arrives and before it is held or run, so that it reaches the focused application before
+// the user lets go of Alt.
+static void injectMenuBreakerIfWanted(LPARAM request)
+{
+    if (request == MENU_BREAKER_WANTED) {
+        injectMenuBreaker();
+    }
+}
+
 LRESULT CALLBACK switcherWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // A registration that failed leaves the number 0, which is WM_NULL: that must not re-add the
@@ -608,9 +618,13 @@ LRESULT CALLBACK switcherWindowProc(HWND window, UINT message, WPARAM wParam, LP
     }
     switch (message) {
     case WM_SWITCH_FORWARD:
+    case WM_SWITCH_BACKWARD:
+    case WM_SWITCH_PROGRAM_WINDOWS:
+        injectMenuBreakerIfWanted(lParam);
+        runOrHold(message, wParam, 0);
+        return 0;
     case WM_SWITCH_COMMIT:
     case WM_SWITCH_STEP_BACK:
-    case WM_SWITCH_BACKWARD:
     case WM_SWITCH_CANCEL:
     case WM_SWITCH_SHOW_VALUE:
     case WM_SWITCH_CLOSE_WINDOW:
@@ -623,7 +637,6 @@ LRESULT CALLBACK switcherWindowProc(HWND window, UINT message, WPARAM wParam, LP
     case WM_MOUSEWHEEL:
     case WM_ASK_FOR_ICONS:
     case WM_ICON_ANSWERS:
-    case WM_SWITCH_PROGRAM_WINDOWS:
     case WM_TIMER:
         runOrHold(message, wParam, lParam);
         return 0;

@@ -6,8 +6,8 @@
 #include <windows.h>
 
 // Commands delivered to the switcher window. wParam and lParam carry nothing, except for
-// WM_SWITCH_SHOW_VALUE, whose wParam is the value shown, and WM_SWITCH_FIND_CHAR, whose wParam is the
-// character typed.
+// WM_SWITCH_SHOW_VALUE, whose wParam is the value shown, WM_SWITCH_FIND_CHAR, whose wParam is the
+// character typed, and the lParam of the commands that Alt+Tab and Alt+` give (MENU_BREAKER_WANTED).
 constexpr UINT WM_SWITCH_FORWARD = 0x0800;
 constexpr UINT WM_SWITCH_COMMIT = 0x0801;
 constexpr UINT WM_SWITCH_STEP_BACK = 0x0802;
@@ -46,6 +46,15 @@ constexpr LRESULT PROGRAM_KEY_OFF = 0;   // turned off in the settings
 constexpr LRESULT PROGRAM_KEY_IDLE = 1;  // on, but the foreground window's program has fewer than 2 windows
 constexpr LRESULT PROGRAM_KEY_OPENS = 2; // on, and a list is open, or would open with 2 windows or more
 
+// The first command behind each press of Alt (WM_SWITCH_FORWARD, WM_SWITCH_BACKWARD or
+// WM_SWITCH_PROGRAM_WINDOWS) carries lParam MENU_BREAKER_WANTED: the receiver injects the menu
+// breaker at once, before it does anything else, so that the focused application does not take
+// the coming Alt release as "open the menu bar". The library's callback injects nothing on that
+// path (a stroke injected there runs through every low-level hook before the callback returns).
+// Should the Alt release come first all the same (the program busy), the library injects the
+// breaker and the release itself, from the release's callback.
+constexpr LPARAM MENU_BREAKER_WANTED = 1;
+
 // RegisterWindowMessageA of this name gives the set-foreground request's number, the same in every
 // process. The request is SendMessage(foreground window, number, window to activate, number).
 #define SET_FORE_MESSAGE_NAME "VyrSetFore"
@@ -54,6 +63,19 @@ constexpr LRESULT PROGRAM_KEY_OPENS = 2; // on, and a list is open, or would ope
 // the program's own. MENU_BREAKER_KEY is an unassigned virtual key, which no application acts on.
 constexpr ULONG_PTR VYR_INJECTED_MARK = 0x56797221;
 constexpr WORD MENU_BREAKER_KEY = 0xE8;
+
+// A marked press and release of MENU_BREAKER_KEY.
+inline void injectMenuBreaker()
+{
+    INPUT strokes[2] = {};
+    for (int i = 0; i < 2; i++) {
+        strokes[i].type = INPUT_KEYBOARD;
+        strokes[i].ki.wVk = MENU_BREAKER_KEY;
+        strokes[i].ki.dwFlags = i == 0 ? 0 : KEYEVENTF_KEYUP;
+        strokes[i].ki.dwExtraInfo = VYR_INJECTED_MARK;
+    }
+    SendInput(2, strokes, sizeof(INPUT));
+}
 
 // MinGW exports the decorated names through Vyr.def; MSVC decorates extern "C" stdcall exports the
 // same way (_SetHook@8, _Unhook@0) by itself.

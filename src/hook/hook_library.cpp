@@ -42,7 +42,8 @@ static volatile DWORD sharedOwnerThread SHARED_ACROSS_PROCESSES = 0;
 
 // MENU_BREAKER_KEY, injected when a switch begins (and once behind every later press of Alt in a
 // kept-open switch), stands between the Alt press and the Alt release, so the focused application
-// does not take the release as "open the menu bar".
+// does not take the release as "open the menu bar". The program injects it, asked by the first
+// command (MENU_BREAKER_WANTED); the library only sees it pass.
 
 // Per process.
 HINSTANCE libraryInstance;
@@ -50,7 +51,8 @@ static HHOOK keyboardHook;
 static BOOL switching;          // an Alt+Tab switch is under way in this thread's hook
 static BOOL keptOpen;           // ...opened or stepped with Ctrl+Alt+Tab: Alt's release ends nothing
 static BOOL openingPosted;      // a command that opens the list is posted; the program has not said "open"
-static BOOL menuBroken;         // the menu breaker stands behind the present press of Alt
+static BOOL breakerAsked;       // ...the program was asked for the menu breaker behind this press
+static BOOL menuBroken;         // the menu breaker has passed since the present press of Alt
 static BYTE swallowedKeys[32];  // one bit per virtual key whose key-down was swallowed
 
 // Modifier keys whose press this hook saw and whose release it has not seen yet, one bit per
@@ -143,9 +145,9 @@ static BOOL otherAltHeld(DWORD releasedKey)
     return FALSE;
 }
 
-static void deliver(UINT command, WPARAM parameter = 0)
+static void deliver(UINT command, WPARAM parameter = 0, LPARAM request = 0)
 {
-    PostMessageA(sharedCommandWindow, command, parameter, 0);
+    PostMessageA(sharedCommandWindow, command, parameter, request);
 }
 
 static void markSwallowed(DWORD virtualKey)
@@ -166,18 +168,27 @@ static BOOL takeSwallowed(DWORD virtualKey)
     return wasSwallowed;
 }
 
-static void injectMenuBreaker(void)
+// The Alt release came before the menu breaker that the program was asked for (its thread was busy,
+// or the keys came faster than it took its messages): the release is put behind a breaker of the
+// library's own. Both are injected, the release marked, and the original is swallowed only when the
+// system took all three, so Alt is never left down. Rare by construction: only here does the
+// callback inject.
+static BOOL releaseAltBehindBreaker(const KBDLLHOOKSTRUCT* key)
 {
-    INPUT strokes[2];
-    for (int i = 0; i < 2; i++) {
+    INPUT strokes[3] = {};
+    for (int i = 0; i < 3; i++) {
         strokes[i].type = INPUT_KEYBOARD;
         strokes[i].ki.wVk = MENU_BREAKER_KEY;
-        strokes[i].ki.wScan = 0;
         strokes[i].ki.dwFlags = i == 0 ? 0 : KEYEVENTF_KEYUP;
-        strokes[i].ki.time = 0;
         strokes[i].ki.dwExtraInfo = VYR_INJECTED_MARK;
     }
-    SendInput(2, strokes, sizeof(INPUT));
+    strokes[2].ki.wVk = (WORD)key->vkCode;
+    strokes[2].ki.wScan = (WORD)key->scanCode;
+    if ((key->flags & LLKHF_EXTENDED) != 0) {
+        strokes[2].ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
+    }
+    menuBroken = TRUE;
+    return SendInput(3, strokes, sizeof(INPUT)) == 3;
 }
 
 static void forgetSwitch(void)
@@ -293,18 +304,20 @@ static BOOL swallowCommand(DWORD virtualKey, UINT command, char character)
     return TRUE;
 }
 
-// Decides about one stroke; TRUE swallows it. Modifier strokes always pass: swallowing the release
-// of Alt or Shift would leave the key stuck down for every application.
+// Decides about one stroke; TRUE swallows it. Modifier strokes pass: swallowing the release of Alt
+// or Shift would leave the key stuck down for every application. (An Alt release that outran its
+// menu breaker is swallowed only once an identical release is on its way.)
 static BOOL decideStroke(const KBDLLHOOKSTRUCT* key, DWORD virtualKey, BOOL released)
 {
     if (isAltKey(virtualKey)) {
         if (!released && !isDown(VK_MENU)) {
-            menuBroken = FALSE; // a new press, not a repeat
+            breakerAsked = FALSE; // a new press, not a repeat
+            menuBroken = FALSE;
         }
         if (released && switching && !keptOpen && !otherAltHeld(virtualKey)) {
             endSwitch(WM_SWITCH_COMMIT);
         }
-        return FALSE;
+        return released && breakerAsked && !menuBroken && releaseAltBehindBreaker(key);
     }
     if (released) {
         return takeSwallowed(virtualKey) && !systemHasDown(virtualKey);
@@ -325,18 +338,19 @@ static BOOL decideStroke(const KBDLLHOOKSTRUCT* key, DWORD virtualKey, BOOL rele
             openingPosted = TRUE;
         }
         // Once behind each press of Alt: a kept-open switch sees Alt pressed and released again.
-        if (!menuBroken) {
-            menuBroken = TRUE;
-            injectMenuBreaker();
+        LPARAM request = 0;
+        if (!breakerAsked && !menuBroken) {
+            breakerAsked = TRUE;
+            request = MENU_BREAKER_WANTED;
         }
         if (isDown(VK_CONTROL)) {
             keptOpen = TRUE;
         }
         BOOL back = isDown(VK_SHIFT);
         if (tab) {
-            deliver(back ? WM_SWITCH_BACKWARD : WM_SWITCH_FORWARD);
+            deliver(back ? WM_SWITCH_BACKWARD : WM_SWITCH_FORWARD, 0, request);
         } else {
-            deliver(WM_SWITCH_PROGRAM_WINDOWS, (WPARAM)back);
+            deliver(WM_SWITCH_PROGRAM_WINDOWS, (WPARAM)back, request);
         }
         markSwallowed(virtualKey);
         return TRUE;
@@ -356,11 +370,15 @@ static BOOL decideStroke(const KBDLLHOOKSTRUCT* key, DWORD virtualKey, BOOL rele
     return swallowCommand(virtualKey, command, character);
 }
 
-// Marked strokes pass untouched, but they are strokes after a press all the same.
+// Marked strokes pass untouched, but they are strokes after a press all the same; a marked press of
+// the menu breaker is the one the program was asked for.
 static BOOL handleStroke(const KBDLLHOOKSTRUCT* key)
 {
     forgetReleasedModifiers();
     if (key->dwExtraInfo == VYR_INJECTED_MARK) {
+        if (key->vkCode == MENU_BREAKER_KEY && (key->flags & LLKHF_UP) == 0) {
+            menuBroken = TRUE;
+        }
         freshModifierPress = 0;
         return FALSE;
     }
@@ -394,6 +412,8 @@ static void removeHooks(void)
     }
     UnhookRequestThread();
     forgetSwitch();
+    breakerAsked = FALSE;
+    menuBroken = FALSE;
     for (BYTE& bits : swallowedKeys) {
         bits = 0;
     }
