@@ -68,19 +68,23 @@ bool ofListedProgram(HWND window)
 }
 
 // Asked by the hook library inside its callback, so it waits for no application: the filter and the
-// file names are the system's answers (a title of another process is read without a send). While a
-// handler runs (a fill may have chosen a program) a switch is opening, and nothing is counted.
+// file names are the system's answers (a title of another process is read without a send). A list
+// shown takes the key to step. Otherwise the windows are counted, also while a handler runs: the
+// hook's call can come in the middle of one, and a commit waiting for the application it leaves is no
+// switch opening (answering "opens" then swallowed an Alt+` typed in the window just switched to,
+// which a list of its one window could not take). A fill under way keeps the program it chose.
 LRESULT programKeyAnswer()
 {
     if (settings.programWindows == 0) {
         return PROGRAM_KEY_OFF;
     }
-    if (switcherOpenOrOpening()) {
+    if (switcherShown()) {
         return PROGRAM_KEY_OPENS;
     }
+    ListedProgram fillsProgram = listedProgram;
     listProgramOf(GetForegroundWindow());
     int count = 0;
     EnumWindows(countProgramWindow, reinterpret_cast<LPARAM>(&count));
-    listEveryProgram();
+    listedProgram = fillsProgram;
     return count >= WINDOWS_TO_OPEN ? PROGRAM_KEY_OPENS : PROGRAM_KEY_IDLE;
 }

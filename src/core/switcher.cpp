@@ -37,7 +37,12 @@ static bool showPending;
 // belong to the list about to open.
 bool switcherOpenOrOpening()
 {
-    return switcherState.painted || showPending || handlerRunning || messagesHeld();
+    return switcherShown() || handlerRunning || messagesHeld();
+}
+
+bool switcherShown()
+{
+    return switcherState.painted || showPending;
 }
 
 int pickInitialCursor()
@@ -288,7 +293,7 @@ static void handleBackward()
 // to show is committed as it stands, the timer not waited for.
 static void handleCommit()
 {
-    if (!switcherState.painted && !showPending) {
+    if (!switcherShown()) {
         return;
     }
     stopWaitingToShow();

@@ -43,6 +43,8 @@ LRESULT CALLBACK switcherWindowProc(HWND window, UINT message, WPARAM wParam, LP
 // The answer to WM_SWITCH_IS_OPEN: the switcher is open, or a command that may open it is being
 // handled or waits to be.
 bool switcherOpenOrOpening();
+// Whether the list is on the screen, or chosen and waiting for its show delay.
+bool switcherShown();
 // The entry to highlight when WM_SWITCH_FORWARD opens the switcher, after the fill.
 int pickInitialCursor();
 // The row under client y (the high word of a mouse message's lParam), or -1 for none. Not checked

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <climits>
+#include <memory>
 
 #include "core/activation.h"
 #include "core/find.h"
@@ -810,6 +811,38 @@ TEST_F(Switcher, TheProgramsKeyListsTheWindowsOfTheForegroundWindowsProgramOnly)
     EXPECT_TRUE(switcherInvariantsHold());
     settings.programWindows = 0;
     EXPECT_EQ(send(WM_SWITCH_PROGRAM_KEY), PROGRAM_KEY_OFF);
+}
+
+// The hook's question can come in the middle of a handler. During a commit's request it is answered
+// for the windows there (the viewer and this process's window are each alone in their program): the
+// key is the application's. During a fill of one program's windows (a question while the filter
+// reads a title, a send to the window's thread) the fill keeps its program.
+TEST_F(Switcher, TheProgramsKeyAskedInTheMiddleOfAHandlerIsAnsweredForTheWindowsThere)
+{
+    auto answer = std::make_shared<std::atomic<LRESULT>>(-1);
+    auto ask = [answer] { answer->store(SendMessageA(switcherWindow, WM_SWITCH_PROGRAM_KEY, 0, 0)); };
+    {
+        FixtureProcess viewer({"Viewer|icon"});
+        TestWindow requested = makeWindow("Requested").onOwnThread().onReceive(setForeMessage, ask);
+        ASSERT_TRUE(viewer.started());
+        ASSERT_TRUE(stackTopDown({requested, viewer.window("Viewer")}));
+        send(WM_SWITCH_FORWARD);
+        ASSERT_TRUE(bringToForeground(requested)); // the request goes to the window in front
+        send(WM_SWITCH_COMMIT);
+        ASSERT_EQ(requested.received(setForeMessage).size(), 1u);
+        EXPECT_EQ(answer->load(), PROGRAM_KEY_IDLE) << "while the commit waits: no list open, none to open";
+    }
+    FixtureProcess other({"Viewer one|icon", "Viewer two|icon"});
+    TestWindow own = makeWindow("Own");
+    TestWindow asker = makeWindow("Asker").onOwnThread().onReceive(WM_GETTEXT, ask);
+    ASSERT_TRUE(other.started());
+    answer->store(-1);
+    ASSERT_TRUE(bringToForeground(own));
+    ASSERT_TRUE(stackTopDown({own, asker, other.window("Viewer one"), other.window("Viewer two")}));
+    send(WM_SWITCH_PROGRAM_WINDOWS);
+    EXPECT_EQ(answer->load(), PROGRAM_KEY_OPENS) << "asked during the fill, with two windows in front";
+    EXPECT_EQ(listed(), std::vector<HWND>({own, asker}));
+    send(WM_SWITCH_CANCEL);
 }
 
 // --- A show delay ([Window] ShowDelay): a quick Alt+Tab switches without the list

@@ -132,6 +132,12 @@ DWORD handleCount()
 // Other programs of the session (the desktop's shell above all) take USER objects from the table
 // that the count shares with them now and then (support/gui_objects.h).
 constexpr long USER_OBJECTS_OF_OTHERS = 16;
+// Wine paints with DCs from a cache that it enlarges while more paintings run at once than it holds
+// DCs, and keeps. When the list hides, the fixture windows below repaint, each thread at the same
+// time as the others, so the cache can still gain a DC late in a run (measured: 2 more after 900
+// openings, in 1 run of 5, with the icons and the USER count unchanged). A leak grows with the
+// openings; the cache is bounded by the threads that paint, the fixtures' and this one.
+constexpr long CACHE_DCS_OF_PAINTING_THREADS = FIXTURE_THREADS + 1;
 
 class WindowsComingAndGoing : public SwitcherTest {
 protected:
@@ -424,7 +430,7 @@ TEST_F(WindowsComingAndGoing, ThreeHundredWindowsOverAThousandOpeningsKeepTheirI
     long gdi = gdiObjects(), user = userObjects();
     std::printf("GDI objects %ld after %d openings, %ld at the end; USER objects %ld and %ld\n", gdiBaseline,
                 BASELINE_OPENING, gdi, userBaseline, user);
-    EXPECT_LE(gdi, gdiBaseline);
+    EXPECT_LE(gdi, gdiBaseline + CACHE_DCS_OF_PAINTING_THREADS);
     EXPECT_LE(user, userBaseline + USER_OBJECTS_OF_OTHERS);
 }
 
