@@ -53,6 +53,8 @@ public:
     // (bounded) until its switcher window, class "Vyr", exists and the program waits for input.
     explicit VyrProcess(const std::string& currentDirectory = "", DWORD timeoutMs = 10000,
                         const std::string& program = "");
+    // Ends it, then closes the tooltips that Wine's taskbar keeps of deleted tray icons.
+    ~VyrProcess();
 
     // Running, with its switcher window found.
     bool started() const { return window_ != NULL && running(); }
