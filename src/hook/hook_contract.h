@@ -64,16 +64,23 @@ constexpr LPARAM MENU_BREAKER_WANTED = 1;
 constexpr ULONG_PTR VYR_INJECTED_MARK = 0x56797221;
 constexpr WORD MENU_BREAKER_KEY = 0xE8;
 
-// A marked press and release of MENU_BREAKER_KEY.
-inline void injectMenuBreaker()
+// strokes[0] and strokes[1]: a marked press and release of MENU_BREAKER_KEY.
+inline void fillMenuBreaker(INPUT* strokes)
 {
-    INPUT strokes[2] = {};
     for (int i = 0; i < 2; i++) {
         strokes[i].type = INPUT_KEYBOARD;
         strokes[i].ki.wVk = MENU_BREAKER_KEY;
+        strokes[i].ki.wScan = 0;
         strokes[i].ki.dwFlags = i == 0 ? 0 : KEYEVENTF_KEYUP;
+        strokes[i].ki.time = 0;
         strokes[i].ki.dwExtraInfo = VYR_INJECTED_MARK;
     }
+}
+
+inline void injectMenuBreaker()
+{
+    INPUT strokes[2] = {};
+    fillMenuBreaker(strokes);
     SendInput(2, strokes, sizeof(INPUT));
 }
 

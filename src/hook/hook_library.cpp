@@ -176,12 +176,8 @@ static BOOL takeSwallowed(DWORD virtualKey)
 static BOOL releaseAltBehindBreaker(const KBDLLHOOKSTRUCT* key)
 {
     INPUT strokes[3] = {};
-    for (int i = 0; i < 3; i++) {
-        strokes[i].type = INPUT_KEYBOARD;
-        strokes[i].ki.wVk = MENU_BREAKER_KEY;
-        strokes[i].ki.dwFlags = i == 0 ? 0 : KEYEVENTF_KEYUP;
-        strokes[i].ki.dwExtraInfo = VYR_INJECTED_MARK;
-    }
+    fillMenuBreaker(strokes);
+    strokes[2] = strokes[1];
     strokes[2].ki.wVk = (WORD)key->vkCode;
     strokes[2].ki.wScan = (WORD)key->scanCode;
     if ((key->flags & LLKHF_EXTENDED) != 0) {
