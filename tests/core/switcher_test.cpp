@@ -485,12 +485,16 @@ TEST_F(Switcher, ACommandSentWhileAFillWaitsRunsAfterTheFill)
     EXPECT_TRUE(switcherInvariantsHold());
 }
 
+// The asker sends its commands while the fill reads its title: a send that the fill waits for
+// without a bound, so the commands come during the fill however late the asker's thread runs. Its
+// class icon lists it whenever its icon's answer comes (with both cores busy, an answer came after
+// the fill's bounded wait in 1 of 5 runs, and the window was left out).
 TEST_F(Switcher, CommandsSentWhileAFillWaitsRunInTheirOrder)
 {
     TestWindow alpha = makeWindow("Alpha");
     TestWindow beta = makeWindow("Beta");
-    TestWindow asker =
-        makeWindow("Asker").onOwnThread().onIconQuery(sendOnce({WM_SWITCH_CANCEL, WM_SWITCH_FORWARD}));
+    TestWindow asker = makeWindow("Asker").icons(CLASS_BIG_ICON).onOwnThread().onReceive(
+        WM_GETTEXT, sendOnce({WM_SWITCH_CANCEL, WM_SWITCH_FORWARD}));
     ASSERT_TRUE(bringToForeground(alpha));
     ASSERT_TRUE(stackTopDown({alpha, beta, asker}));
 
@@ -508,8 +512,8 @@ TEST_F(Switcher, NoCommandIsLostWhenManyArriveDuringAFill)
     constexpr int SENT = HELD_MESSAGE_SLOTS + 8;
     TestWindow alpha = makeWindow("Alpha");
     TestWindow beta = makeWindow("Beta");
-    TestWindow asker =
-        makeWindow("Asker").onOwnThread().onIconQuery(sendOnce(std::vector<UINT>(SENT, WM_SWITCH_FORWARD)));
+    TestWindow asker = makeWindow("Asker").icons(CLASS_BIG_ICON).onOwnThread().onReceive(
+        WM_GETTEXT, sendOnce(std::vector<UINT>(SENT, WM_SWITCH_FORWARD)));
 
     openOn({alpha, beta, asker}, alpha); // on entry 1
     pumpPendingMessages();
