@@ -34,5 +34,19 @@ echo "setup: installing ${missing[*]}"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
 fi
-as_root apt-get update -qq
-as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# A mirror part-way through a sync fails one index or another (seen: the security archive's i386
+# list, for days); the packages come from the lists that did update, and the install says plainly if
+# one is missing.
+if ! as_root apt-get update -qq; then
+  echo "setup: some package lists did not update; installing from the ones that did"
+fi
+install_missing() {
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" "${missing[@]}"
+}
+# Without one architecture's security list, its libraries lag behind the other's, and the 32-bit Wine
+# cannot have the same versions as the 64-bit one; the release's own archive has both alike.
+if ! install_missing; then
+  release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  echo "setup: installing again, preferring the packages of $release itself"
+  install_missing -t "$release"
+fi
