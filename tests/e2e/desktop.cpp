@@ -83,6 +83,11 @@ bool giveKeyboardFocus(HWND window)
     return act("search --name " + shellQuoted(exactPattern(windowTitle(window))) + " windowfocus --sync");
 }
 
+bool holdsKeyboardFocus(HWND window)
+{
+    return act("getwindowfocus getwindowname | grep -qxF -- " + shellQuoted(windowTitle(window)));
+}
+
 bool moveMouseTo(POINT screen)
 {
     return act("mousemove " + std::to_string(screen.x) + " " + std::to_string(screen.y));

@@ -30,6 +30,10 @@ bool act(const std::string& xdotoolArguments);
 // a timestamp newer than its last focus change, and its estimate can lag behind, so typed keys may
 // land on the previously focused window although Wine reports the new foreground window.
 bool giveKeyboardFocus(HWND window);
+// Whether X gives the typed keys to the window with this exact title now. Under Wine each process
+// reads the keys of its own X windows, so keys typed while the focus moves from one process's
+// window to another's are read by both processes at once and reach the hooks in either order.
+bool holdsKeyboardFocus(HWND window);
 bool moveMouseTo(POINT screen);
 bool clickAt(POINT screen, int button = 1);
 
