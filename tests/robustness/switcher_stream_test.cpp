@@ -129,8 +129,8 @@ DWORD handleCount()
     return count;
 }
 
-// Other programs of the session (the desktop's shell above all) take USER objects from the table
-// that the count shares with them now and then (support/gui_objects.h).
+// Other programs of the session (the desktop's shell above all) take USER objects other than
+// windows from the table that the count shares with them now and then (support/gui_objects.h).
 constexpr long USER_OBJECTS_OF_OTHERS = 16;
 // Wine paints with DCs from a cache that it enlarges while more paintings run at once than it holds
 // DCs, and keeps. When the list hides, the fixture windows below repaint, each thread at the same
@@ -396,12 +396,13 @@ TEST_F(WindowsComingAndGoing, ThreeHundredWindowsOverAThousandOpeningsKeepTheirI
         ASSERT_TRUE(makeOne()) << fixtures.lastError();
     }
     std::map<HWND, HICON> shownBefore;
-    long gdiBaseline = 0, userBaseline = 0;
+    long gdiBaseline = 0, userBaseline = 0, othersBaseline = 0;
     for (int n = 0; n < OPENINGS; n++) {
         SCOPED_TRACE("opening " + std::to_string(n));
         if (n == BASELINE_OPENING) {
             gdiBaseline = gdiObjects();
             userBaseline = userObjects();
+            othersBaseline = windowsOfOtherProcesses();
         }
         if (n % (OPENINGS / (WINDOWS - AT_ONCE)) == 0 && made < WINDOWS) {
             ASSERT_TRUE(fixtures.destroy(live.front()));
@@ -428,8 +429,9 @@ TEST_F(WindowsComingAndGoing, ThreeHundredWindowsOverAThousandOpeningsKeepTheirI
     }
     EXPECT_EQ(made, WINDOWS);
     long gdi = gdiObjects(), user = userObjects();
-    std::printf("GDI objects %ld after %d openings, %ld at the end; USER objects %ld and %ld\n", gdiBaseline,
-                BASELINE_OPENING, gdi, userBaseline, user);
+    std::printf("GDI objects %ld after %d openings, %ld at the end; USER objects %ld and %ld, beside %ld and "
+                "%ld windows of other processes\n",
+                gdiBaseline, BASELINE_OPENING, gdi, userBaseline, user, othersBaseline, windowsOfOtherProcesses());
     EXPECT_LE(gdi, gdiBaseline + CACHE_DCS_OF_PAINTING_THREADS);
     EXPECT_LE(user, userBaseline + USER_OBJECTS_OF_OTHERS);
 }

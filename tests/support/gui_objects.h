@@ -3,7 +3,8 @@
 // until the table is full, so that it grows by one for every object kept. Wine's GDI table is the
 // process's own (measured: room for 65 480 pens, made in 15 to 35 ms); its USER table is the
 // session's, shared with the desktop's shell (room for 32 720 accelerator tables, 0.35 s to make
-// and as long to destroy), so that count moves by the few objects the others make meanwhile.
+// and as long to destroy): that count leaves out the other processes' windows, and moves by the few
+// other objects they make meanwhile.
 #pragma once
 
 #include <windows.h>
@@ -16,3 +17,5 @@ constexpr long GUI_OBJECTS_BOUND = 1 << 20; // no table is this large: a fill en
 std::vector<HPEN> pensUntilTheTableIsFull();
 long gdiObjects();
 long userObjects();
+// The windows, children too, of every other process of the session: the taskbar's buttons above all.
+long windowsOfOtherProcesses();
