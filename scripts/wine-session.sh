@@ -86,6 +86,9 @@ cleanup() {
   [ ${#display_files[@]} -gt 0 ] && rm -f "${display_files[@]}"
 }
 trap cleanup EXIT
+# A step of the set-up that fails ends the session; it says which, or the test that never ran would
+# show nothing but the teardown's messages.
+trap 'echo "wine-session: line $LINENO: \"$BASH_COMMAND\" failed with status $?" >&2' ERR
 trap 'exit 130' INT TERM
 
 # Starts an X server that writes its display number to descriptor 7 (-displayfd 7), waits for it and
@@ -193,6 +196,7 @@ if [ "$monitors" = 1 ]; then
 fi
 
 export VYR_WINE_SESSION=1 VYR_SESSION_LOG_PIXELS=$log_pixels
+trap - ERR
 set +e
 "$@" 8>&-
 status=$?
