@@ -76,6 +76,7 @@ fi
 x_pids=()
 display_files=()
 cleanup() {
+  trap - ERR
   set +e
   wineserver -k >/dev/null 2>&1
   local i
@@ -88,6 +89,8 @@ cleanup() {
 trap cleanup EXIT
 # A step of the set-up that fails ends the session; it says which, or the test that never ran would
 # show nothing but the teardown's messages.
+# (-E: within the functions too.)
+set -E
 trap 'echo "wine-session: line $LINENO: \"$BASH_COMMAND\" failed with status $?" >&2' ERR
 trap 'exit 130' INT TERM
 
