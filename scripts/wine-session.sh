@@ -155,16 +155,6 @@ if [ $fresh -eq 1 ] || [ "$(cat "$prefix/.vyr-ready" 2>/dev/null)" != "$setup_ve
   make_pristine_prefix "$prefix"
   # Managed=N: without a window manager every window close would otherwise wait about 2 s.
   # The virtual desktop gives every test the same 1024x768 screen, taskbar and notification area.
-  reg_file=$prefix/drive_c/vyr-session.reg
-  desktop_keys=('[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="shell"' ''
-    '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"shell"="1024x768"' '')
-  [ "$monitors" = 2 ] && desktop_keys=()
-  printf '%s\r\n' 'REGEDIT4' '' \
-    '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
-    "${desktop_keys[@]}" \
-    '[HKEY_CURRENT_USER\Control Panel\Desktop]' "\"LogPixels\"=dword:$(printf '%08x' "$log_pixels")" '' \
-    >"$reg_file"
-  wine regedit /S 'C:\vyr-session.reg' 8>&-
   fonts=$prefix/drive_c/windows/Fonts
   mkdir -p "$fonts"
   cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null || true
@@ -174,14 +164,22 @@ if [ $fresh -eq 1 ] || [ "$(cat "$prefix/.vyr-ready" 2>/dev/null)" != "$setup_ve
   # Japanese dialogs name the faces of Windows; without these Wine falls back to a fixed-pitch font
   # whose wider text is clipped by controls sized for the proportional one. (Not "MS UI Gothic":
   # replaced too, it turns the backslashes of English window titles into yen signs.)
-  # The names are not ANSI, so this file is UTF-16.
-  fonts_reg=$prefix/drive_c/vyr-fonts.reg
+  # The names are not ANSI, so the file is UTF-16. One import for all: a second import, the first
+  # program to start once the desktop key is in, once lost its wineserver in the middle of the
+  # set-up (twice in 10 fresh sessions late in a suite; the one import has not).
+  desktop_keys=('[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="shell"' ''
+    '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"shell"="1024x768"' '')
+  [ "$monitors" = 2 ] && desktop_keys=()
+  reg_file=$prefix/drive_c/vyr-session.reg
   printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+    '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Managed"="N"' '' \
+    "${desktop_keys[@]}" \
+    '[HKEY_CURRENT_USER\Control Panel\Desktop]' "\"LogPixels\"=dword:$(printf '%08x' "$log_pixels")" '' \
     '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
     '"ＭＳ Ｐゴシック"="IPAPGothic"' '"MS PGothic"="IPAPGothic"' \
     '"ＭＳ ゴシック"="IPAGothic"' '"MS Gothic"="IPAGothic"' '' |
-    iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$fonts_reg"
-  wine regedit /S 'C:\vyr-fonts.reg' 8>&-
+    iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg_file"
+  wine regedit /S 'C:\vyr-session.reg' 8>&-
   wineserver -w
   echo "$setup_version $WINEARCH" >"$prefix/.vyr-ready"
 fi
