@@ -153,8 +153,6 @@ setup_version=3
 if [ $fresh -eq 1 ] || [ "$(cat "$prefix/.vyr-ready" 2>/dev/null)" != "$setup_version $WINEARCH" ]; then
   rm -rf "$prefix"
   make_pristine_prefix "$prefix"
-  # Managed=N: without a window manager every window close would otherwise wait about 2 s.
-  # The virtual desktop gives every test the same 1024x768 screen, taskbar and notification area.
   fonts=$prefix/drive_c/windows/Fonts
   mkdir -p "$fonts"
   cp /usr/share/wine/fonts/marlett.ttf "$fonts/" 2>/dev/null || true
@@ -164,9 +162,11 @@ if [ $fresh -eq 1 ] || [ "$(cat "$prefix/.vyr-ready" 2>/dev/null)" != "$setup_ve
   # Japanese dialogs name the faces of Windows; without these Wine falls back to a fixed-pitch font
   # whose wider text is clipped by controls sized for the proportional one. (Not "MS UI Gothic":
   # replaced too, it turns the backslashes of English window titles into yen signs.)
-  # The names are not ANSI, so the file is UTF-16. One import for all: a second import, the first
-  # program to start once the desktop key is in, once lost its wineserver in the middle of the
-  # set-up (twice in 10 fresh sessions late in a suite; the one import has not).
+  # The names are not ANSI, so the file is UTF-16. All keys go in with one import: when a second
+  # import ran after the first had set the desktop key, it lost its wineserver twice in 10 fresh
+  # sessions late in a suite; the one import has not.
+  # Managed=N: without a window manager every window close would otherwise wait about 2 s.
+  # The virtual desktop gives every test the same 1024x768 screen, taskbar and notification area.
   desktop_keys=('[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="shell"' ''
     '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"shell"="1024x768"' '')
   [ "$monitors" = 2 ] && desktop_keys=()

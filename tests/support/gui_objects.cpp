@@ -56,7 +56,7 @@ long sessionUserObjects()
     return GUI_OBJECTS_BOUND - (long)tables.size();
 }
 
-// Each reading takes about 0.7 s; the taskbar catches up within a few.
+// Each reading takes about 0.7 s (the table's fill and its release).
 constexpr int SETTLING_READINGS = 10;
 
 } // namespace
@@ -75,11 +75,9 @@ long userObjects()
         return count;
     }
     // The session's table holds the other processes' windows too, among them a button of Wine's
-    // taskbar for every top-level window of another process, made and removed as the taskbar hears
-    // of the windows, and late while the machine is busy (measured: 35 buttons beside the 24
-    // fixture windows and this process's hidden ones; under load the count once stood 24 above
-    // its baseline). They are counted before and after the table's reading and taken off; when
-    // the two counts differ, the table is read again.
+    // taskbar for every top-level window of another process (measured: 35 buttons beside the 24
+    // fixture windows and this process's hidden ones). They are counted before and after the
+    // table's reading and taken off; when the two counts differ, the table is read again.
     for (int reading = 1;; reading++) {
         long others = windowsOfOtherProcesses();
         count = sessionUserObjects();
